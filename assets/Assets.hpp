@@ -1,0 +1,21 @@
+// The artwork and the font, held in the program itself and decoded from memory.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace assets {
+
+/// The 22 images of the window, by their number: 0 background, 1–2 cursors, 3–18 side and discord buttons
+/// (normal, hovered), 19–21 Play (normal, hovered, unavailable).
+inline constexpr int imageCount = 22;
+
+enum class ImageSet { English, Finglish };
+
+/// The encoded bytes (JPEG for the background, PNG otherwise) of image `index` in `set`; empty when out of range.
+[[nodiscard]] std::span<const unsigned char> image(int index, ImageSet set);
+
+/// The embedded TrueType font.
+[[nodiscard]] std::span<const unsigned char> font();
+
+} // namespace assets

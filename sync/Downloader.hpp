@@ -1,0 +1,21 @@
+// Downloading one address to one file: written beside the target and renamed over it only when complete.
+#pragma once
+
+#include "sync/StopToken.hpp"
+
+#include <string>
+
+enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile };
+
+struct DownloadResult {
+    DownloadError error = DownloadError::None;
+    long httpStatus = 0;
+    std::string detail; // libcurl's or the OS's words, for the diagnostic line
+
+    [[nodiscard]] explicit operator bool() const noexcept { return error == DownloadError::None; }
+    [[nodiscard]] std::string toString() const;
+};
+
+/// Fetches `url` (redirects followed, https allowed, a status of 400 or more a failure) into `target`; gives up
+/// when `stop` becomes true, on a connect time-out, or when the transfer stalls.
+[[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop);

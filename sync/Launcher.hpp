@@ -1,0 +1,116 @@
+// The launcher's shared state: the status line the window shows, the music, the realm list and the two workers.
+// Everything the workers and the main thread share lives here, behind the mutex or in atomics.
+#pragma once
+
+#include "sync/Backoff.hpp"
+#include "sync/FileEntry.hpp"
+#include "sync/Language.hpp"
+#include "sync/MusicPlayer.hpp"
+#include "sync/StopToken.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+/// What the window reads each frame, copied out in one piece.
+struct StatusLine {
+    std::string statusText;
+    bool canPlay = false;
+    bool musicOn = false;
+    bool allDone = false;
+};
+
+namespace status {
+inline constexpr TextPair loading{"Loading...", "Sabr konin ..."};
+inline constexpr TextPair music{"Download - Music", "Download - Ahang"};
+inline constexpr TextPair requirements{"Download - Requirements", "Download - Elzamat"};
+inline constexpr TextPair gameData{"Download - Game Data", "Download - Bazi"};
+inline constexpr TextPair additional{"Download - Additional", "Download - Takmili"};
+inline constexpr TextPair ready{"Ready to Play", "Amade Bazi"};
+inline constexpr TextPair preparing{"Preparing the game", "Amade Sazi bazi"};
+} // namespace status
+
+class Launcher {
+public:
+    /// Game files are kept inside `gameFolder` (the current folder when empty).
+    explicit Launcher(std::string gameFolder = {});
+    /// Stops and joins the workers before anything they use goes away.
+    ~Launcher();
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    // Process-wide settings the main thread writes and the workers read.
+    [[nodiscard]] Language language() const noexcept { return m_language.load(); }
+    void setLanguage(Language language) noexcept { m_language.store(language); }
+    [[nodiscard]] bool fullGameDownload() const noexcept { return m_fullGameDownload.load(); }
+    void setFullGameDownload(bool on) noexcept { m_fullGameDownload.store(on); }
+
+    /// Starts the music worker: download (URL, location, checksum), then play. Returns at once.
+    void startMusicDownload(std::string url, std::string location, std::string checksum);
+    /// Sorts `files` required-first and starts the file worker on them. Returns at once.
+    void startFileSync(std::vector<FileEntry> files);
+
+    [[nodiscard]] std::string statusText() const;
+    void setStatusText(std::string text);
+    /// Sets the status to `text` in the current language.
+    void setStatus(const TextPair& text);
+    [[nodiscard]] bool canPlay() const noexcept { return m_canPlay.load(); }
+    [[nodiscard]] bool musicOn() const noexcept { return m_musicOn.load(); }
+    [[nodiscard]] bool allDone() const noexcept { return m_allDone.load(); }
+    [[nodiscard]] StatusLine statusLine() const;
+
+    // Music, driven from the main thread after the music worker's first start.
+    void restartMusic();
+    void stopMusic();
+    /// Once per frame: restarts the track when the music is on and it has played to its end.
+    void musicTick();
+    [[nodiscard]] std::string musicPath() const;
+
+    // Realm list and the preparations before play.
+    void setRealmlist(std::string target, std::string text);
+    [[nodiscard]] std::string realmlistTarget() const;
+    /// Writes the realm list text, exactly, to the target; true when written (or nothing to write).
+    bool writeRealmlist() const;
+    /// Removes "cache", shows "Preparing the game", deletes `removals` in order, writes the realm list.
+    void prepareGame(const std::vector<std::string>& removals);
+
+    /// Asks the workers to give up (between attempts and inside transfers) and waits for them.
+    void stopWorkers();
+    [[nodiscard]] bool stopRequested() const noexcept { return m_stop.load(); }
+    /// For tests and tools: waits until the file worker has finished or `timeout` passed; true when finished.
+    bool waitUntilAllDone(std::chrono::milliseconds timeout) const;
+    /// For tests and tools: waits until the music worker has ended.
+    bool waitForMusicWorker(std::chrono::milliseconds timeout) const;
+
+    [[nodiscard]] const std::string& gameFolder() const noexcept { return m_gameFolder; }
+
+private:
+    void musicWorker(std::string url, std::string location, std::string checksum);
+    void fileWorker(std::vector<FileEntry> files);
+    void restartMusicLocked();
+
+    const std::string m_gameFolder;
+    std::atomic<Language> m_language{Language::Finglish};
+    std::atomic<bool> m_fullGameDownload{false};
+
+    mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_realmlistTarget, m_realmlistText
+    std::string m_statusText;
+    std::string m_musicPath;
+    std::string m_realmlistTarget;
+    std::string m_realmlistText;
+
+    mutable std::mutex m_musicMutex; // guards m_music: the music worker starts it, the main thread drives it
+    MusicPlayer m_music;
+
+    std::atomic<bool> m_canPlay{false};
+    std::atomic<bool> m_musicOn{false};
+    std::atomic<bool> m_allDone{false};
+    std::atomic<bool> m_musicWorkerDone{false};
+    StopFlag m_stop{false};
+
+    std::thread m_musicThread;
+    std::thread m_fileThread;
+};
