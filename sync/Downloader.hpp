@@ -3,6 +3,7 @@
 
 #include "sync/StopToken.hpp"
 
+#include <chrono>
 #include <string>
 
 enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile };
@@ -16,6 +17,22 @@ struct DownloadResult {
     [[nodiscard]] std::string toString() const;
 };
 
+/// Limits of one transfer. The defaults suit a player's line; tests shorten them.
+struct DownloadOptions {
+    static constexpr std::chrono::seconds defaultConnectTimeout{15};
+    static constexpr long defaultLowSpeedLimit = 1024; // bytes per second
+    static constexpr std::chrono::seconds defaultLowSpeedTime{30};
+    static constexpr long defaultMaxRedirects = 10;
+
+    std::chrono::seconds connectTimeout = defaultConnectTimeout;
+    long lowSpeedLimit = defaultLowSpeedLimit; // slower than this for lowSpeedTime counts as a stalled transfer
+    std::chrono::seconds lowSpeedTime = defaultLowSpeedTime;
+    long maxRedirects = defaultMaxRedirects;
+};
+
 /// Fetches `url` (redirects followed, https allowed, a status of 400 or more a failure) into `target`; gives up
 /// when `stop` becomes true, on a connect time-out, or when the transfer stalls.
 [[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop);
+/// The same with other limits.
+[[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop,
+                                            const DownloadOptions& options);

@@ -1,0 +1,149 @@
+// One-file downloads through libcurl, written beside the target and renamed over it when complete.
+#include "sync/Downloader.hpp"
+
+#include "sync/PartFile.hpp"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+// Large receive blocks keep a fast local transfer from being bound by callback and write() counts.
+constexpr long receiveBufferSize = 512 * 1024;
+// The launcher only fetches over the web: a server-listed "file://" address must not copy local files around.
+constexpr const char* allowedProtocols = "http,https";
+constexpr long firstSuccessStatus = 200;
+constexpr long firstNonSuccessStatus = 300;
+
+struct CurlDeleter {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+std::optional<std::string> initialiseCurlOnce() {
+    static std::once_flag once;
+    static CURLcode result = CURLE_OK;
+    // curl_global_init is not thread-safe itself, and two workers start downloads at the same time.
+    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+    if (result != CURLE_OK) {
+        return std::string("libcurl could not start: ") + curl_easy_strerror(result);
+    }
+    return std::nullopt;
+}
+
+struct Transfer {
+    PartFile* file;
+    const StopFlag* stop;
+    bool writeFailed = false;
+};
+
+size_t receiveBody(char* data, size_t size, size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    if (!transfer->file->append(data, bytes)) {
+        transfer->writeFailed = true;
+        return 0; // libcurl ends the transfer with CURLE_WRITE_ERROR
+    }
+    return bytes;
+}
+
+// libcurl calls this about once a second even while no byte arrives, so a closing launcher is never held up.
+int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* transfer = static_cast<const Transfer*>(user);
+    return transfer->stop->load() ? 1 : 0;
+}
+
+DownloadResult failure(DownloadError error, std::string detail, long httpStatus = 0) {
+    return DownloadResult{error, httpStatus, std::move(detail)};
+}
+
+} // namespace
+
+std::string DownloadResult::toString() const {
+    switch (error) {
+    case DownloadError::None:
+        return "downloaded";
+    case DownloadError::Stopped:
+        return "stopped: the launcher is closing";
+    case DownloadError::HttpStatus:
+        return "server answered with status " + std::to_string(httpStatus) + (detail.empty() ? "" : ": " + detail);
+    case DownloadError::Transfer:
+        return "transfer failed: " + detail;
+    case DownloadError::LocalFile:
+        return "could not write the file: " + detail;
+    }
+    return "unknown failure";
+}
+
+DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop) {
+    return DownloadToFile(url, target, stop, DownloadOptions{});
+}
+
+DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop,
+                              const DownloadOptions& options) {
+    if (stop.load()) {
+        return failure(DownloadError::Stopped, {});
+    }
+    if (auto error = initialiseCurlOnce()) {
+        return failure(DownloadError::Transfer, std::move(*error));
+    }
+    const CurlHandle curl(curl_easy_init());
+    if (!curl) {
+        return failure(DownloadError::Transfer, "libcurl could not create a transfer");
+    }
+    std::string createError;
+    std::optional<PartFile> file = PartFile::create(target, createError);
+    if (!file) {
+        return failure(DownloadError::LocalFile, std::move(createError));
+    }
+
+    Transfer transfer{&*file, &stop};
+    char curlError[CURL_ERROR_SIZE] = {};
+    CURL* handle = curl.get();
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, options.maxRedirects);
+    // Signals cannot be used for time-outs with two transfers on two threads.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedLimit);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.lowSpeedTime.count()));
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferSize);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkStop);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlError);
+
+    const CURLcode code = curl_easy_perform(handle);
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+
+    if (code == CURLE_ABORTED_BY_CALLBACK || stop.load()) {
+        return failure(DownloadError::Stopped, {}, status);
+    }
+    if (transfer.writeFailed) {
+        return failure(DownloadError::LocalFile, file->error(), status);
+    }
+    if (status >= 400) {
+        return failure(DownloadError::HttpStatus, curlError, status);
+    }
+    if (code != CURLE_OK) {
+        return failure(DownloadError::Transfer, *curlError != '\0' ? curlError : curl_easy_strerror(code), status);
+    }
+    // A final answer that is not a success (a redirect without a target, "304 Not Modified") carries no file.
+    if (status < firstSuccessStatus || status >= firstNonSuccessStatus) {
+        return failure(DownloadError::HttpStatus, "not a file", status);
+    }
+    if (!file->commit()) {
+        return failure(DownloadError::LocalFile, file->error(), status);
+    }
+    return {};
+}
