@@ -1,0 +1,144 @@
+// The one request to the launcher server, against a real local server.
+#include "net/ServerRequest.hpp"
+
+#include "support/LocalServer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+using testing_support::LocalServer;
+
+namespace {
+
+struct SeenRequest {
+    std::string method;
+    std::string path;
+    std::string query;
+    std::string contentType;
+    std::string body;
+};
+
+class ServerRequestTest : public ::testing::Test {
+protected:
+    void serve(int status, std::string body, std::string contentType = "application/json") {
+        auto handler = [this, status, body, contentType](const httplib::Request& request, httplib::Response& response) {
+            {
+                const std::lock_guard lock(m_mutex);
+                m_seen.method = request.method;
+                m_seen.path = request.path;
+                m_seen.query = request.target.substr(request.target.find('?') == std::string::npos
+                                                         ? request.target.size()
+                                                         : request.target.find('?'));
+                m_seen.contentType = request.get_header_value("Content-Type");
+                m_seen.body = request.body;
+                ++m_requests;
+            }
+            response.status = status;
+            if (status == 301 || status == 302)
+                response.set_header("Location", "/elsewhere");
+            if (!body.empty())
+                response.set_content(body, contentType);
+        };
+        m_server.server().Post("/get_data.php", handler);
+        m_server.server().Get("/get_data.php", handler);
+        ASSERT_TRUE(m_server.start());
+    }
+
+    SeenRequest seen() {
+        const std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+
+    LocalServer m_server;
+    std::mutex m_mutex;
+    SeenRequest m_seen;
+    std::atomic<int> m_requests{0};
+};
+
+TEST_F(ServerRequestTest, SuccessParsesTheBodyAndSendsTheExpectedRequest) {
+    serve(200, R"({"lang": "fa", "version": 3, "files": [1, 2]})");
+    JsonValue document;
+    ASSERT_TRUE(fetchServerData(document, m_server.base()));
+    EXPECT_EQ(document["lang"].asText(), "fa");
+    EXPECT_EQ(document["version"].asInt(), 3);
+    EXPECT_EQ(document["files"].arrayLength(), 2);
+
+    const SeenRequest request = seen();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/get_data.php");
+    EXPECT_EQ(request.contentType, "application/x-www-form-urlencoded");
+    EXPECT_TRUE(request.body.empty());
+    // "?" then a bare number from 0 to 32767: no name, no equals sign.
+    ASSERT_GE(request.query.size(), 2u) << request.query;
+    EXPECT_EQ(request.query[0], '?');
+    const std::string number = request.query.substr(1);
+    EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << number;
+    EXPECT_LE(std::stoi(number), 32767);
+    EXPECT_TRUE(number == "0" || number[0] != '0') << "no leading zeros: " << number;
+}
+
+TEST_F(ServerRequestTest, EmptyOrHtmlBodiesStillCountAsAnAnswer) {
+    serve(204, "");
+    JsonValue document = JsonValue::make(JsonType::Object);
+    ASSERT_TRUE(fetchServerData(document, m_server.base()));
+    EXPECT_EQ(document.type(), JsonType::Null);
+}
+
+TEST_F(ServerRequestTest, HtmlPageGivesNullDocument) {
+    serve(200, "<html><body>maintenance</body></html>", "text/html");
+    JsonValue document = JsonValue::make(JsonType::Object);
+    ASSERT_TRUE(fetchServerData(document, m_server.base()));
+    EXPECT_EQ(document.type(), JsonType::Null);
+}
+
+TEST_F(ServerRequestTest, RedirectsAndErrorsAreFailuresAndLeaveTheDocumentAlone) {
+    for (const int status : {301, 302, 404, 500}) {
+        LocalServer server;
+        server.server().Post("/get_data.php", [status](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_header("Location", "/get_data.php");
+            response.set_content(R"({"version": 9})", "application/json");
+        });
+        ASSERT_TRUE(server.start());
+        JsonValue document;
+        document["kept"] = JsonValue::make(JsonType::Boolean);
+        EXPECT_FALSE(fetchServerData(document, server.base())) << status;
+        EXPECT_EQ(document.type(), JsonType::Object) << status;
+        EXPECT_EQ(document["version"].type(), JsonType::Null) << status;
+    }
+}
+
+TEST_F(ServerRequestTest, RefusedConnectionIsAFailure) {
+    int port = 0;
+    {
+        LocalServer closed;
+        ASSERT_TRUE(closed.start());
+        port = closed.port();
+    } // nothing listens there any more
+    JsonValue document;
+    EXPECT_FALSE(fetchServerData(document, "http://127.0.0.1:" + std::to_string(port) + "/"));
+    EXPECT_EQ(document.type(), JsonType::Null);
+}
+
+TEST(ServerAddressTest, ExplicitPortsAreKeptAndBadAddressesRefused) {
+    const ServerAddress withPort = parseServerAddress("http://127.0.0.1:8642/");
+    EXPECT_EQ(withPort.host, "http://127.0.0.1");
+    EXPECT_EQ(withPort.port, 8642);
+
+    const ServerAddress defaultPort = parseServerAddress("http://launcher.example.org/");
+    EXPECT_EQ(defaultPort.host, "http://launcher.example.org");
+    EXPECT_EQ(defaultPort.port, 0);
+
+    EXPECT_EQ(parseServerAddress("127.0.0.1:80").host, "http://127.0.0.1");
+    EXPECT_TRUE(parseServerAddress("").host.empty());
+    EXPECT_TRUE(parseServerAddress("http://:80/").host.empty());
+    EXPECT_TRUE(parseServerAddress("http://host:99999/").host.empty());
+    EXPECT_TRUE(parseServerAddress("http://host:12ab/").host.empty());
+
+    JsonValue document;
+    EXPECT_FALSE(fetchServerData(document, "http://host:notaport/"));
+}
+
+} // namespace
