@@ -87,14 +87,24 @@ public:
 
     [[nodiscard]] const std::string& gameFolder() const noexcept { return m_gameFolder; }
 
+    /// The pauses between retries of a failing download; call before starting the workers (tests shorten them).
+    void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds cap) noexcept;
+
 private:
     void musicWorker(std::string url, std::string location, std::string checksum);
     void fileWorker(std::vector<FileEntry> files);
     void restartMusicLocked();
+    /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first.
+    bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
+                        std::string& fullPath, Backoff& backoff);
+    /// True when `location` names a place inside the game folder; prints why not otherwise.
+    [[nodiscard]] bool locationAllowed(const std::string& location) const;
 
     const std::string m_gameFolder;
     std::atomic<Language> m_language{Language::Finglish};
     std::atomic<bool> m_fullGameDownload{false};
+    std::chrono::milliseconds m_retryFirst{Backoff::firstDelay}; // set before the workers start, read by them
+    std::chrono::milliseconds m_retryCap{Backoff::maxDelay};
 
     mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_realmlistTarget, m_realmlistText
     std::string m_statusText;
@@ -104,6 +114,7 @@ private:
 
     mutable std::mutex m_musicMutex; // guards m_music: the music worker starts it, the main thread drives it
     MusicPlayer m_music;
+    std::chrono::steady_clock::time_point m_musicStartedAt; // when the track last started, under m_musicMutex
 
     std::atomic<bool> m_canPlay{false};
     std::atomic<bool> m_musicOn{false};

@@ -1,0 +1,143 @@
+// The launcher's shared state: construction, the status line, starting and stopping the two workers.
+#include "sync/Launcher.hpp"
+
+#include "platform/FileSystem.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+namespace {
+
+// How often the waits for tests and tools look at the flags they wait for.
+constexpr std::chrono::milliseconds waitPollInterval{5};
+
+std::string chooseGameFolder(const std::string& gameFolder) {
+    return gameFolder.empty() ? platform::CurrentFolder() : platform::FullPath(gameFolder);
+}
+
+// Polls `done` until it holds or `timeout` has passed.
+template <typename Done> bool waitFor(Done done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(waitPollInterval);
+    }
+    return true;
+}
+
+} // namespace
+
+Launcher::Launcher(std::string gameFolder) : m_gameFolder(chooseGameFolder(gameFolder)) {
+    m_musicWorkerDone = true; // no music worker yet, so none to wait for
+    setStatus(status::loading);
+}
+
+Launcher::~Launcher() {
+    stopWorkers();
+}
+
+void Launcher::setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds cap) noexcept {
+    m_retryFirst = first;
+    m_retryCap = cap;
+}
+
+void Launcher::startMusicDownload(std::string url, std::string location, std::string checksum) {
+    // The worker is launched once; a second call while one exists would leave a thread nobody joins.
+    if (m_musicThread.joinable())
+        return;
+    m_musicWorkerDone = false;
+    try {
+        m_musicThread =
+            std::thread(&Launcher::musicWorker, this, std::move(url), std::move(location), std::move(checksum));
+    } catch (const std::exception& error) {
+        m_musicWorkerDone = true;
+        std::printf("Could not start the music worker: %s\n", error.what());
+    }
+}
+
+void Launcher::startFileSync(std::vector<FileEntry> files) {
+    if (m_fileThread.joinable())
+        return;
+    // Required entries first, so Play unlocks at the first optional one. The partition is stable: the list order
+    // within each group is kept, and entries sharing one URL stay next to each other for the copy step.
+    std::stable_partition(files.begin(), files.end(), [](const FileEntry& entry) { return entry.required != 0; });
+    m_allDone = false;
+    try {
+        m_fileThread = std::thread(&Launcher::fileWorker, this, std::move(files));
+    } catch (const std::exception& error) {
+        std::printf("Could not start the file worker: %s\n", error.what());
+    }
+}
+
+std::string Launcher::statusText() const {
+    const std::lock_guard lock(m_mutex);
+    return m_statusText;
+}
+
+void Launcher::setStatusText(std::string text) {
+    const std::lock_guard lock(m_mutex);
+    m_statusText = std::move(text);
+}
+
+void Launcher::setStatus(const TextPair& text) {
+    setStatusText(std::string(text.in(language())));
+}
+
+StatusLine Launcher::statusLine() const {
+    StatusLine line;
+    line.statusText = statusText();
+    line.canPlay = m_canPlay.load();
+    line.musicOn = m_musicOn.load();
+    line.allDone = m_allDone.load();
+    return line;
+}
+
+std::string Launcher::musicPath() const {
+    const std::lock_guard lock(m_mutex);
+    return m_musicPath;
+}
+
+void Launcher::setRealmlist(std::string target, std::string text) {
+    const std::lock_guard lock(m_mutex);
+    m_realmlistTarget = std::move(target);
+    m_realmlistText = std::move(text);
+}
+
+std::string Launcher::realmlistTarget() const {
+    const std::lock_guard lock(m_mutex);
+    return m_realmlistTarget;
+}
+
+void Launcher::stopWorkers() {
+    m_stop = true;
+    stopMusic();
+    if (m_musicThread.joinable())
+        m_musicThread.join();
+    if (m_fileThread.joinable())
+        m_fileThread.join();
+    // The music worker may have started the track between the first stop and its end.
+    stopMusic();
+}
+
+bool Launcher::waitUntilAllDone(std::chrono::milliseconds timeout) const {
+    return waitFor([this] { return m_allDone.load(); }, timeout);
+}
+
+bool Launcher::waitForMusicWorker(std::chrono::milliseconds timeout) const {
+    return waitFor([this] { return m_musicWorkerDone.load(); }, timeout);
+}
+
+bool Launcher::locationAllowed(const std::string& location) const {
+    // A server list must not reach outside the game folder ("../../.bashrc", "/etc/x"); an empty location has no
+    // file of its own and would name the game folder itself.
+    if (!location.empty()) {
+        const std::string full = platform::FullPath(location);
+        if (!full.empty() && platform::IsInsideFolder(full, m_gameFolder))
+            return true;
+    }
+    std::printf("Refused location outside the game folder: %s\n", location.c_str());
+    return false;
+}

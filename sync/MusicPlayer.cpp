@@ -1,0 +1,117 @@
+// The background track player: sf::Music for OGG, FLAC and WAV, Mp3Stream for MP3.
+#include "sync/MusicPlayer.hpp"
+
+#include "sync/Mp3Stream.hpp"
+
+#include <SFML/Audio/Music.hpp>
+#include <SFML/Audio/Sound.hpp>
+
+#include <array>
+#include <fstream>
+
+namespace {
+
+// SFML closes the audio device whenever no audio object is alive and reopens it for the next one, which cuts the
+// sound and restarts any recording of it. One silent sound kept for the whole run holds the device open.
+void keepAudioDeviceOpen() {
+    static const sf::Sound keeper;
+    (void)keeper;
+}
+
+// MPEG audio starts with an ID3v2 tag or a frame sync (eleven set bits). SFML cannot read it and would print
+// "format not supported" at every loop of the track, so such files go to libmpg123 first.
+bool looksLikeMp3(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::array<char, 3> head{};
+    if (!file.read(head.data(), head.size()))
+        return false;
+    if (head[0] == 'I' && head[1] == 'D' && head[2] == '3')
+        return true;
+    const auto first = static_cast<unsigned char>(head[0]);
+    const auto second = static_cast<unsigned char>(head[1]);
+    return first == 0xFF && (second & 0xE0) == 0xE0;
+}
+
+} // namespace
+
+struct MusicPlayer::Impl {
+    std::unique_ptr<sf::Music> music;
+    std::unique_ptr<Mp3Stream> mp3;
+    sf::SoundStream* stream = nullptr; // whichever of the two is loaded
+    std::int64_t duration = 0;
+
+    bool openMusic(const std::string& path) {
+        auto candidate = std::make_unique<sf::Music>();
+        if (!candidate->openFromFile(path))
+            return false;
+        duration = candidate->getDuration().asMicroseconds();
+        music = std::move(candidate);
+        stream = music.get();
+        return true;
+    }
+
+    bool openMp3(const std::string& path) {
+        auto candidate = std::make_unique<Mp3Stream>();
+        if (!candidate->openFromFile(path))
+            return false;
+        duration = candidate->getDuration().asMicroseconds();
+        mp3 = std::move(candidate);
+        stream = mp3.get();
+        return true;
+    }
+};
+
+MusicPlayer::MusicPlayer() : m_impl(std::make_unique<Impl>()) {}
+
+MusicPlayer::~MusicPlayer() {
+    release();
+}
+
+bool MusicPlayer::open(const std::string& path) {
+    release();
+    keepAudioDeviceOpen();
+    if (looksLikeMp3(path))
+        return m_impl->openMp3(path) || m_impl->openMusic(path);
+    return m_impl->openMusic(path) || m_impl->openMp3(path);
+}
+
+bool MusicPlayer::play() {
+    if (!m_impl->stream)
+        return false;
+    m_impl->stream->play();
+    return true;
+}
+
+bool MusicPlayer::stop() {
+    if (!m_impl->stream)
+        return false;
+    m_impl->stream->stop();
+    return true;
+}
+
+std::int64_t MusicPlayer::position() const {
+    if (!m_impl->stream)
+        return -1;
+    return m_impl->stream->getPlayingOffset().asMicroseconds();
+}
+
+std::int64_t MusicPlayer::duration() const {
+    return m_impl->duration;
+}
+
+bool MusicPlayer::loaded() const {
+    return m_impl->stream != nullptr;
+}
+
+bool MusicPlayer::playing() const {
+    return m_impl->stream && m_impl->stream->getStatus() == sf::SoundSource::Playing;
+}
+
+void MusicPlayer::release() {
+    if (m_impl->stream)
+        m_impl->stream->stop();
+    m_impl->stream = nullptr;
+    m_impl->music.reset();
+    m_impl->mp3.reset();
+    m_impl->duration = 0;
+}

@@ -1,0 +1,93 @@
+// The music worker and the music controls: download the background track, then play it in a loop.
+#include "sync/Launcher.hpp"
+
+#include <cstdio>
+
+namespace {
+
+// A track that stopped by itself sooner than this before its end counts as a failing device, not as its end.
+constexpr std::chrono::milliseconds endTolerance{250};
+
+// SplitUrl needs a '.' to find the host; an address without one can never be downloaded.
+bool downloadable(const std::string& url) {
+    return url.find('.') != std::string::npos;
+}
+
+// Marks the music worker as ended on every way out of it.
+struct DoneOnExit {
+    std::atomic<bool>& done;
+    ~DoneOnExit() { done = true; }
+};
+
+} // namespace
+
+void Launcher::musicWorker(std::string url, std::string location, std::string checksum) {
+    const DoneOnExit markDone{m_musicWorkerDone};
+    // A server without "music" gives empty texts: retrying them for ever would keep a thread busy for nothing.
+    // The music simply stays off and the launcher goes on.
+    if (!downloadable(url)) {
+        std::printf("Music address cannot be downloaded: %s\n", url.c_str());
+        return;
+    }
+    if (!locationAllowed(location))
+        return;
+    setStatus(status::music);
+
+    Backoff backoff(m_retryFirst, m_retryCap);
+    std::string fullPath;
+    if (!syncUntilValid(url, location, checksum, fullPath, backoff))
+        return;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_musicPath = fullPath;
+    }
+    restartMusic();
+}
+
+void Launcher::restartMusic() {
+    const std::lock_guard lock(m_musicMutex);
+    restartMusicLocked();
+}
+
+void Launcher::restartMusicLocked() {
+    m_music.release();
+    m_musicOn = false;
+    // Once the launcher is closing nothing starts playing again.
+    if (m_stop)
+        return;
+    const std::string path = musicPath();
+    if (path.empty() || !m_music.open(path))
+        return;
+    if (m_music.play()) {
+        m_musicOn = true;
+        m_musicStartedAt = std::chrono::steady_clock::now();
+    }
+}
+
+void Launcher::stopMusic() {
+    const std::lock_guard lock(m_musicMutex);
+    m_musicOn = false;
+    if (m_music.loaded())
+        m_music.stop();
+}
+
+void Launcher::musicTick() {
+    if (!m_musicOn)
+        return;
+    const std::lock_guard lock(m_musicMutex);
+    if (!m_musicOn)
+        return;
+    const std::int64_t duration = m_music.duration();
+    if (m_music.position() >= duration) {
+        restartMusicLocked();
+        return;
+    }
+    // The stream ends by itself at the end of the track. Without a working audio device it also stops at once;
+    // reopening it every frame then would only burn time, so that case waits for the track's length.
+    if (!m_music.playing()) {
+        const auto played =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_musicStartedAt);
+        if (played.count() + std::chrono::microseconds(endTolerance).count() >= duration)
+            restartMusicLocked();
+    }
+}
