@@ -10,7 +10,15 @@
 #include <string_view>
 #include <variant>
 
-enum class JsonType : std::int32_t { Null = 0, Object = 1, Array = 2, String = 3, Floating = 4, Integral = 5, Boolean = 6 };
+enum class JsonType : std::int32_t {
+    Null = 0,
+    Object = 1,
+    Array = 2,
+    String = 3,
+    Floating = 4,
+    Integral = 5,
+    Boolean = 6
+};
 
 /// A JSON value whose lookups never fail: reading through a missing key or a value of another type gives the
 /// empty text, 0 or -1, and the lookups add what they looked for.
@@ -28,6 +36,12 @@ public:
 
     /// A Null value turned into `type`'s empty value.
     [[nodiscard]] static JsonValue make(JsonType type);
+    /// A String holding `bytes` as they stand (no escape is decoded or applied).
+    [[nodiscard]] static JsonValue makeString(std::string bytes);
+    /// A Floating, an Integral and a Boolean holding the given value.
+    [[nodiscard]] static JsonValue makeFloating(double number) noexcept;
+    [[nodiscard]] static JsonValue makeIntegral(std::int32_t number) noexcept;
+    [[nodiscard]] static JsonValue makeBoolean(bool flag) noexcept;
 
     /// Parses `text` from its first byte; faults are written as diagnostic lines to standard error.
     [[nodiscard]] static JsonValue parse(std::string_view text);
