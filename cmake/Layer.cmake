@@ -1,6 +1,13 @@
 # A layer is a static library made of every .cpp in its folder (and its OS backend folder, for platform).
 function(varnhold_layer name)
     cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+    if(NOT L_SOURCES)
+        # A layer with headers only so far still carries its include paths and dependencies.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+        target_link_libraries(${name} INTERFACE ${L_DEPS})
+        return()
+    endif()
     add_library(${name} STATIC ${L_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${name} PUBLIC ${L_DEPS})
