@@ -8,19 +8,22 @@ namespace platform {
 
 /// Full path of `path`, taken against the current folder. Both '/' and '\' separate folders (servers write
 /// "Data\enUS\"); the result uses '/', "." and ".." are resolved lexically, and a trailing separator is kept.
-/// The empty path gives the empty text.
+/// The empty path gives the empty text, and so does a relative path when the current folder cannot be read.
+/// There is no length limit.
 [[nodiscard]] std::string FullPath(std::string_view path);
 
-/// True when `path` names an existing folder (symbolic links followed).
+/// True when `path` names an existing folder (symbolic links followed). `path` goes through FullPath first.
 [[nodiscard]] bool IsDirectory(const std::string& path);
 
-/// Creates one folder; false when it could not be created (an existing one included).
+/// Creates one folder; false when it could not be created (an existing one included). `path` goes through FullPath
+/// first, so "Data\enUS" makes the folder enUS inside Data.
 bool CreateDirectory(const std::string& path);
 
 /// True when the full path `path` lies inside the full path `folder` (lexically, after FullPath of both).
+/// Strictly inside: the folder itself is not inside itself, since a file location must name something below it.
 [[nodiscard]] bool IsInsideFolder(std::string_view path, std::string_view folder);
 
-/// The process's current folder, with no trailing separator.
+/// The process's current folder, with no trailing separator (the root is "/"); empty when it cannot be read.
 [[nodiscard]] std::string CurrentFolder();
 
 } // namespace platform

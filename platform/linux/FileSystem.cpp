@@ -1,0 +1,121 @@
+// Linux paths for a launcher whose servers think in Windows paths: both separators, lexical full paths.
+#include "platform/FileSystem.hpp"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t initialFolderBufferSize = 256;
+// getcwd has no size limit of its own; this only stops a runaway loop on a broken system.
+constexpr std::size_t maxFolderBufferSize = std::size_t{1} << 20;
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// The last separator of a full path never counts as part of it when comparing folders.
+std::string_view withoutTrailingSeparator(std::string_view fullPath) {
+    if (fullPath.size() > 1 && fullPath.back() == '/') {
+        fullPath.remove_suffix(1);
+    }
+    return fullPath;
+}
+
+} // namespace
+
+std::string CurrentFolder() {
+    std::string buffer(initialFolderBufferSize, '\0');
+    while (buffer.size() <= maxFolderBufferSize) {
+        if (getcwd(buffer.data(), buffer.size()) != nullptr) {
+            buffer.resize(buffer.find('\0'));
+            return buffer;
+        }
+        if (errno != ERANGE) {
+            return {}; // The folder was removed under us or cannot be read.
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+std::string FullPath(std::string_view path) {
+    if (path.empty()) {
+        return {};
+    }
+    std::string base;
+    if (!isSeparator(path.front())) {
+        base = CurrentFolder();
+        if (base.empty()) {
+            return {}; // Without a current folder a relative path names nothing.
+        }
+    }
+
+    // Resolved lexically, like the Windows call this stands in for: "link/.." drops the link, not its target's parent.
+    std::vector<std::string_view> parts;
+    auto addParts = [&parts](std::string_view text) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            std::size_t end = start;
+            while (end < text.size() && !isSeparator(text[end])) {
+                ++end;
+            }
+            const std::string_view part = text.substr(start, end - start);
+            if (part == "..") {
+                if (!parts.empty()) {
+                    parts.pop_back(); // ".." at the root stays at the root.
+                }
+            } else if (!part.empty() && part != ".") {
+                parts.push_back(part);
+            }
+            start = end + 1;
+        }
+    };
+    addParts(base);
+    addParts(path);
+
+    std::string result;
+    for (const std::string_view part : parts) {
+        result += '/';
+        result += part;
+    }
+    if (result.empty() || isSeparator(path.back())) {
+        result += '/';
+    }
+    return result;
+}
+
+bool IsDirectory(const std::string& path) {
+    const std::string full = FullPath(path);
+    struct stat info {};
+    return !full.empty() && stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateDirectory(const std::string& path) {
+    const std::string full = FullPath(path);
+    constexpr mode_t folderMode = 0777; // Narrowed by the user's umask, as for any folder a program makes.
+    return !full.empty() && mkdir(full.c_str(), folderMode) == 0;
+}
+
+bool IsInsideFolder(std::string_view path, std::string_view folder) {
+    const std::string fullPath = FullPath(path);
+    const std::string fullFolder = FullPath(folder);
+    if (fullPath.empty() || fullFolder.empty()) {
+        return false;
+    }
+    const std::string_view inner = withoutTrailingSeparator(fullPath);
+    const std::string_view outer = withoutTrailingSeparator(fullFolder);
+    if (inner.size() <= outer.size() || inner.substr(0, outer.size()) != outer) {
+        return false;
+    }
+    // The root folder ends in '/' already; any other folder must be followed by one, so "/game-evil" is not in "/game".
+    return outer == "/" || inner[outer.size()] == '/';
+}
+
+} // namespace platform

@@ -1,0 +1,96 @@
+// Opening things the way a Windows shell would: addresses and documents to the desktop, programs as processes.
+#include "platform/Shell.hpp"
+
+#include "platform/FileSystem.hpp"
+#include "platform/linux/Spawn.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace platform {
+
+namespace {
+
+// One letter is a Windows drive ("C:\Games\Wow.exe"), not a scheme.
+constexpr std::size_t minSchemeLength = 2;
+
+bool hasUrlScheme(std::string_view target) {
+    const std::size_t colon = target.find(':');
+    if (colon == std::string_view::npos || colon < minSchemeLength ||
+        !std::isalpha(static_cast<unsigned char>(target.front()))) {
+        return false;
+    }
+    return std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+}
+
+bool isWindowsProgram(std::string_view path) {
+    constexpr std::string_view extension = ".exe";
+    if (path.size() <= extension.size()) {
+        return false;
+    }
+    const std::string_view tail = path.substr(path.size() - extension.size());
+    return std::equal(tail.begin(), tail.end(), extension.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool openWithDesktop(const std::string& target) {
+    const std::string opener = detail::findProgram("xdg-open");
+    return !opener.empty() && detail::startDetached({opener, target});
+}
+
+} // namespace
+
+bool OpenTarget(const std::string& target) {
+    if (target.empty()) {
+        return false;
+    }
+    // A file on disk wins over a look-alike address, then the text as a Linux name (which may hold a '\'), then as
+    // the server's Windows-style path.
+    std::string path;
+    if (exists(target)) {
+        path = target.front() == '/' ? target : "./" + target; // With a '/', never searched for on PATH.
+    } else if (hasUrlScheme(target)) {
+        return openWithDesktop(target);
+    } else {
+        path = FullPath(target);
+    }
+    if (path.empty() || !exists(path)) {
+        // Windows shells take "www.example.com" as a web address; nothing else that is missing can be opened.
+        if (target.starts_with("www.")) {
+            return openWithDesktop("http://" + target);
+        }
+        return false;
+    }
+
+    if (isRegularFile(path) && isWindowsProgram(path)) {
+        const std::string wine = detail::findProgram("wine");
+        if (!wine.empty()) {
+            return detail::startDetached({wine, path});
+        }
+        return openWithDesktop(path);
+    }
+    // Files on Windows-formatted drives carry the execute bit whatever they are: when such a file does not start,
+    // it is a document after all.
+    if (isRegularFile(path) && access(path.c_str(), X_OK) == 0 && detail::startDetached({path})) {
+        return true;
+    }
+    return openWithDesktop(path);
+}
+
+} // namespace platform
