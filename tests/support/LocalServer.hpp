@@ -3,6 +3,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -23,7 +24,9 @@ public:
         if (m_port <= 0)
             return false;
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        m_server.wait_until_ready();
+        // Debian's cpp-httplib (0.11) has no wait_until_ready().
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return true;
     }
 
