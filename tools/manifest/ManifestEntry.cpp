@@ -1,0 +1,38 @@
+// File objects as the launcher reads them: strings for the texts, the numbers 1 and 0 for the flags
+// (a JSON true would read as 0).
+#include "tools/manifest/ManifestEntry.hpp"
+
+#include "tools/manifest/JsonWriter.hpp"
+#include "tools/manifest/UrlPath.hpp"
+
+#include <algorithm>
+
+ManifestEntry makeManifestEntry(const ScannedFile& file, std::string checksum, const ManifestRules& rules) {
+    ManifestEntry entry;
+    entry.url = rules.baseUrl + percentEncodePath(file.relativePath);
+    entry.checksum = std::move(checksum);
+    entry.location = file.relativePath;
+    std::replace(entry.location.begin(), entry.location.end(), '/', rules.separator);
+    entry.required = anyMatches(rules.required, file.relativePath) ? 1 : 0;
+    entry.gameData = anyMatches(rules.gameData, file.relativePath) ? 1 : 0;
+    return entry;
+}
+
+void writeFilesArray(JsonWriter& writer, const std::vector<ManifestEntry>& entries) {
+    writer.beginArray();
+    for (const auto& entry : entries) {
+        writer.beginObject();
+        writer.key("URL");
+        writer.value(std::string_view(entry.url));
+        writer.key("checksum");
+        writer.value(std::string_view(entry.checksum));
+        writer.key("location");
+        writer.value(std::string_view(entry.location));
+        writer.key("required");
+        writer.value(entry.required);
+        writer.key("game_data");
+        writer.value(entry.gameData);
+        writer.endObject();
+    }
+    writer.endArray();
+}
