@@ -1,3 +1,106 @@
 // The launcher's one window: artwork, buttons, texts, the custom cursor, dragging and the frame loop.
 #pragma once
-// (Contract sketch; the UI work fills in the members.)
+
+#include "sync/Language.hpp"
+#include "ui/ButtonLayout.hpp"
+#include "ui/ClickAction.hpp"
+#include "ui/TextDisplay.hpp"
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Graphics/Texture.hpp>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+class JsonValue;
+class Launcher;
+
+/// What the window asks of the rest of the launcher.
+struct SceneActions {
+    std::function<void()> play;                         // release over Play: the Play sequence
+    std::function<void(const std::string&)> openTarget; // link buttons
+};
+
+/// The mouse as one frame sees it.
+struct PointerState {
+    sf::Vector2f position; // relative to the window
+    bool leftHeld = false; // the left button is down while the window has the focus
+};
+
+class LauncherScene {
+public:
+    inline static constexpr const char* windowTitle = "Varnhold Launcher";
+    inline static constexpr unsigned framesPerSecond = 30;
+    /// The window's size when the background could not be decoded (it fixes the size otherwise).
+    inline static constexpr unsigned fallbackWidth = 800;
+    inline static constexpr unsigned fallbackHeight = 600;
+
+    /// Loads the artwork set of `language`.
+    explicit LauncherScene(Language language);
+    ~LauncherScene();
+    LauncherScene(const LauncherScene&) = delete;
+    LauncherScene& operator=(const LauncherScene&) = delete;
+
+    /// The borderless window, the size of the background, capped at 30 frames per second, system cursor hidden.
+    /// Prints "window: <id>" on standard output so that tools driving the launcher can find it.
+    sf::RenderWindow& createWindow();
+
+    void setAnnouncement(const std::string& text);
+    void addRealmLine(const std::string& text);
+    /// "fa" draws the announcement through the text rasteriser, which shapes Persian script.
+    void setLanguageCode(std::string code);
+
+    /// The frame loop; returns when the window has been closed.
+    void run(JsonValue& serverData, Launcher& launcher, const SceneActions& actions);
+    /// Closes the window, which ends the frame loop.
+    void close();
+
+    // Pieces of a frame, for the loop and for tests.
+    /// Frame steps 1–2: the worker's status text and can-play flag.
+    void refresh(const std::string& statusText, bool canPlay);
+    /// Clears `target` and draws background, buttons, texts and the cursor for `pointer`.
+    void drawFrame(sf::RenderTarget& target, const PointerState& pointer);
+    /// The mouse now: position relative to the window, and whether the left button is held with the focus.
+    [[nodiscard]] PointerState pointer() const;
+    /// The hit regions of the frame last drawn.
+    [[nodiscard]] ClickRegions clickRegions() const;
+
+    /// Called after each frame is shown (benchmarks and tests observe the loop with it).
+    void setFrameHook(std::function<void()> hook) { m_frameHook = std::move(hook); }
+
+    [[nodiscard]] sf::RenderWindow* window() noexcept { return m_window.get(); }
+    [[nodiscard]] sf::Vector2f backgroundSize() const;
+    [[nodiscard]] const sf::Sprite& sprite(int index) const { return m_sprites.at(static_cast<std::size_t>(index)); }
+    [[nodiscard]] bool playAvailable() const noexcept { return m_playAvailable; }
+    [[nodiscard]] sf::FloatRect closeArea() const noexcept { return m_closeArea; }
+    [[nodiscard]] sf::FloatRect musicArea() const noexcept { return m_musicArea; }
+    [[nodiscard]] const TextDisplay& texts() const noexcept { return m_texts; }
+
+    /// True when `mouse` is over `sprite` (its position and global size, edges included).
+    [[nodiscard]] static bool isHovered(const sf::Sprite& sprite, sf::Vector2f mouse);
+    [[nodiscard]] static bool isMouseIn(const sf::FloatRect& rect, sf::Vector2f mouse);
+
+private:
+    void placeButtons();
+    void drawBackground(sf::RenderTarget& target);
+    void drawButtons(sf::RenderTarget& target, sf::Vector2f mouse);
+    void drawCursor(sf::RenderTarget& target, const PointerState& pointer);
+    [[nodiscard]] bool cursorActive(const PointerState& pointer) const;
+    void handleEvent(const sf::Event& event, JsonValue& serverData, Launcher& launcher, const SceneActions& actions);
+    void followDrag();
+
+    std::unique_ptr<sf::RenderWindow> m_window;
+    std::array<sf::Texture, assets::imageCount> m_textures;
+    sf::Font m_font;
+    std::array<sf::Sprite, assets::imageCount> m_sprites;
+    bool m_playAvailable = false;
+    sf::FloatRect m_closeArea;
+    sf::FloatRect m_musicArea;
+    TextDisplay m_texts;
+    sf::Vector2i m_dragOffset;
+    std::function<void()> m_frameHook;
+};

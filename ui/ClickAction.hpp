@@ -1,0 +1,43 @@
+// What a release of the left mouse button does: the one element under the mouse, then its action.
+#pragma once
+
+#include "assets/Assets.hpp"
+
+#include <SFML/Graphics/Rect.hpp>
+#include <SFML/System/Vector2.hpp>
+
+#include <array>
+#include <string_view>
+
+class JsonValue;
+class Launcher;
+class LauncherScene;
+struct SceneActions;
+
+enum class ClickTarget { None, Close, Website, Register, Recruit, Unstuck, Vote, Guide, Donate, Discord, Music, Play };
+
+/// Everything a click can hit, as the last frame drew it.
+struct ClickRegions {
+    sf::FloatRect closeArea;
+    sf::FloatRect musicArea;
+    std::array<sf::FloatRect, assets::imageCount> images{}; // each sprite's position and global size
+};
+
+/// The element a release at `mouse` acts on; the first in click order wins where elements overlap:
+/// close spot, the seven links, Discord, music spot, Play.
+[[nodiscard]] ClickTarget hitTest(const ClickRegions& regions, sf::Vector2f mouse);
+
+/// The server document key a link target opens ("website", …, "discord"); empty for the others.
+[[nodiscard]] std::string_view linkKey(ClickTarget target);
+
+/// Carries out `target`'s action. Play goes to `actions.play` whatever the can-play flag says: the Play sequence
+/// itself asks the player to wait.
+void performClick(ClickTarget target, LauncherScene& scene, JsonValue& serverData, Launcher& launcher,
+                  const SceneActions& actions);
+
+/// The click action at `mouse` (window coordinates).
+void onClick(LauncherScene& scene, sf::Vector2f mouse, JsonValue& serverData, Launcher& launcher,
+             const SceneActions& actions);
+
+/// The click action at the mouse's position now.
+void onClick(LauncherScene& scene, JsonValue& serverData, Launcher& launcher, const SceneActions& actions);

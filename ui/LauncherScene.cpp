@@ -1,0 +1,236 @@
+// The scene: artwork decoded from memory, the borderless window, the frame loop, dragging and the custom cursor.
+#include "ui/LauncherScene.hpp"
+
+#include "net/JsonValue.hpp"
+#include "sync/Launcher.hpp"
+
+#include <SFML/Window/Event.hpp>
+#include <SFML/Window/Mouse.hpp>
+
+#include <cstdint>
+#include <cstdio>
+#include <type_traits>
+
+namespace {
+
+constexpr unsigned bitsPerPixel = 32;
+constexpr float hotSpotFromRight = 45.f; // the close and music symbols of the background art
+constexpr float closeSpotTop = 15.f;
+constexpr float musicSpotTop = 56.f;
+constexpr float hotSpotSize = 30.f;
+
+// Images whose hover turns the cursor to its active form: Play (also while unavailable) and every button.
+constexpr std::array cursorActivatingImages{ui::playNormal,   ui::registerNormal, ui::discordNormal,
+                                            ui::donateNormal, ui::recruitNormal,  ui::websiteNormal,
+                                            ui::guideNormal,  ui::unstuckNormal,  ui::voteNormal};
+
+template <typename Handle> unsigned long long handleNumber(Handle handle) {
+    if constexpr (std::is_pointer_v<Handle>)
+        return reinterpret_cast<std::uintptr_t>(handle);
+    else
+        return static_cast<unsigned long long>(handle);
+}
+
+assets::ImageSet imageSet(Language language) {
+    return language == Language::Finglish ? assets::ImageSet::Finglish : assets::ImageSet::English;
+}
+
+} // namespace
+
+LauncherScene::LauncherScene(Language language) : m_texts(m_font, language) {
+    // A failed decode leaves an empty texture whose sprite draws nothing; the scene goes on without it.
+    for (int index = 0; index < assets::imageCount; ++index) {
+        const std::span<const unsigned char> bytes = assets::image(index, imageSet(language));
+        if (!bytes.empty())
+            (void)m_textures[static_cast<std::size_t>(index)].loadFromMemory(bytes.data(), bytes.size());
+    }
+    for (std::size_t index = 0; index < m_sprites.size(); ++index)
+        m_sprites[index].setTexture(m_textures[index], false);
+
+    // The font reads its bytes in place for as long as it lives; they are part of the program.
+    const std::span<const unsigned char> font = assets::font();
+    if (!font.empty())
+        (void)m_font.loadFromMemory(font.data(), font.size());
+
+    m_texts.setBackgroundSize(backgroundSize());
+    placeButtons();
+}
+
+LauncherScene::~LauncherScene() = default;
+
+sf::Vector2f LauncherScene::backgroundSize() const {
+    const sf::FloatRect bounds = m_sprites[ui::background].getGlobalBounds();
+    // An X window cannot be 0 × 0: without its background the window keeps the size the art is made for.
+    if (static_cast<unsigned>(bounds.width) == 0 || static_cast<unsigned>(bounds.height) == 0)
+        return {static_cast<float>(fallbackWidth), static_cast<float>(fallbackHeight)};
+    return {bounds.width, bounds.height};
+}
+
+sf::RenderWindow& LauncherScene::createWindow() {
+    const sf::Vector2f size = backgroundSize();
+    m_window = std::make_unique<sf::RenderWindow>(
+        sf::VideoMode(static_cast<unsigned>(size.x), static_cast<unsigned>(size.y), bitsPerPixel), windowTitle,
+        sf::Style::None, sf::ContextSettings());
+    m_window->setFramerateLimit(framesPerSecond);
+    m_window->setMouseCursorVisible(false);
+
+    const sf::Vector2f windowSize(m_window->getSize());
+    m_closeArea = {windowSize.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
+    m_musicArea = {windowSize.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
+
+    std::printf("window: %llu\n", handleNumber(m_window->getSystemHandle()));
+    std::fflush(stdout);
+    return *m_window;
+}
+
+void LauncherScene::setAnnouncement(const std::string& text) {
+    m_texts.setAnnouncement(text);
+}
+
+void LauncherScene::addRealmLine(const std::string& text) {
+    m_texts.addRealmLine(text);
+}
+
+void LauncherScene::setLanguageCode(std::string code) {
+    m_texts.setLanguageCode(std::move(code));
+}
+
+void LauncherScene::close() {
+    if (m_window)
+        m_window->close();
+}
+
+void LauncherScene::refresh(const std::string& statusText, bool canPlay) {
+    m_texts.setStatus(statusText);
+    m_playAvailable = canPlay;
+}
+
+PointerState LauncherScene::pointer() const {
+    PointerState state;
+    if (!m_window)
+        return state;
+    state.position = sf::Vector2f(sf::Mouse::getPosition(*m_window));
+    state.leftHeld = m_window->hasFocus() && sf::Mouse::isButtonPressed(sf::Mouse::Left);
+    return state;
+}
+
+bool LauncherScene::isHovered(const sf::Sprite& sprite, sf::Vector2f mouse) {
+    const sf::FloatRect bounds = sprite.getGlobalBounds();
+    const sf::Vector2f at = sprite.getPosition();
+    return ui::containsInclusive({at.x, at.y, bounds.width, bounds.height}, mouse);
+}
+
+bool LauncherScene::isMouseIn(const sf::FloatRect& rect, sf::Vector2f mouse) {
+    return ui::containsInclusive(rect, mouse);
+}
+
+ClickRegions LauncherScene::clickRegions() const {
+    ClickRegions regions;
+    regions.closeArea = m_closeArea;
+    regions.musicArea = m_musicArea;
+    for (std::size_t index = 0; index < m_sprites.size(); ++index) {
+        const sf::FloatRect bounds = m_sprites[index].getGlobalBounds();
+        const sf::Vector2f at = m_sprites[index].getPosition();
+        regions.images[index] = {at.x, at.y, bounds.width, bounds.height};
+    }
+    return regions;
+}
+
+void LauncherScene::placeButtons() {
+    ui::ImageSizes sizes{};
+    for (std::size_t index = 0; index < m_sprites.size(); ++index) {
+        const sf::FloatRect bounds = m_sprites[index].getGlobalBounds();
+        sizes[index] = {bounds.width, bounds.height};
+    }
+    const ui::ImagePositions positions = ui::layoutButtons(sizes, backgroundSize());
+    for (int index = ui::registerNormal; index <= ui::playUnavailable; ++index)
+        m_sprites[static_cast<std::size_t>(index)].setPosition(positions[static_cast<std::size_t>(index)]);
+}
+
+void LauncherScene::drawFrame(sf::RenderTarget& target, const PointerState& pointer) {
+    target.clear(sf::Color::Black);
+    drawBackground(target);
+    drawButtons(target, pointer.position);
+    m_texts.draw(target);
+    drawCursor(target, pointer);
+}
+
+void LauncherScene::drawBackground(sf::RenderTarget& target) {
+    target.draw(m_sprites[ui::background]);
+}
+
+void LauncherScene::drawButtons(sf::RenderTarget& target, sf::Vector2f mouse) {
+    placeButtons();
+    const auto drawButton = [&](int normal, int hovered) {
+        const sf::Sprite& normalSprite = m_sprites[static_cast<std::size_t>(normal)];
+        target.draw(isHovered(normalSprite, mouse) ? m_sprites[static_cast<std::size_t>(hovered)] : normalSprite);
+    };
+    for (const ui::ButtonImages& button : ui::sideColumn)
+        drawButton(button.normal, button.hovered);
+    if (m_playAvailable)
+        drawButton(ui::playNormal, ui::playHovered);
+    else
+        target.draw(m_sprites[ui::playUnavailable]);
+    drawButton(ui::discordNormal, ui::discordHovered);
+}
+
+bool LauncherScene::cursorActive(const PointerState& pointer) const {
+    if (pointer.leftHeld || isMouseIn(m_closeArea, pointer.position) || isMouseIn(m_musicArea, pointer.position))
+        return true;
+    for (const int image : cursorActivatingImages)
+        if (isHovered(m_sprites[static_cast<std::size_t>(image)], pointer.position))
+            return true;
+    return false;
+}
+
+void LauncherScene::drawCursor(sf::RenderTarget& target, const PointerState& pointer) {
+    // The image's top-left corner is the hot spot.
+    m_sprites[ui::cursorNormal].setPosition(pointer.position);
+    m_sprites[ui::cursorActive].setPosition(pointer.position);
+    target.draw(m_sprites[cursorActive(pointer) ? ui::cursorActive : ui::cursorNormal]);
+}
+
+void LauncherScene::handleEvent(const sf::Event& event, JsonValue& serverData, Launcher& launcher,
+                                const SceneActions& actions) {
+    if (event.type == sf::Event::Closed)
+        m_window->close();
+    // Everything else only while the window has the focus; a closed window has none.
+    if (!m_window->isOpen() || !m_window->hasFocus())
+        return;
+    if (event.type == sf::Event::MouseButtonPressed && event.mouseButton.button == sf::Mouse::Left)
+        m_dragOffset = m_window->getPosition() - sf::Mouse::getPosition();
+    else if (event.type == sf::Event::MouseButtonReleased && event.mouseButton.button == sf::Mouse::Left)
+        onClick(*this, serverData, launcher, actions);
+}
+
+void LauncherScene::followDrag() {
+    // A press anywhere, on a button too, drags the window; a press and release in place leaves it where it is.
+    if (!m_window->isOpen() || !m_window->hasFocus() || !sf::Mouse::isButtonPressed(sf::Mouse::Left))
+        return;
+    const sf::Vector2i target = sf::Mouse::getPosition() + m_dragOffset;
+    if (target != m_window->getPosition())
+        m_window->setPosition(target);
+}
+
+void LauncherScene::run(JsonValue& serverData, Launcher& launcher, const SceneActions& actions) {
+    if (!m_window || !m_window->isOpen())
+        return;
+    const sf::View defaultView = m_window->getDefaultView();
+    m_dragOffset = {0, 0};
+    while (m_window->isOpen()) {
+        const StatusLine status = launcher.statusLine();
+        refresh(status.statusText, status.canPlay);
+        m_window->setView(defaultView);
+        drawFrame(*m_window, pointer());
+
+        sf::Event event;
+        while (m_window->isOpen() && m_window->pollEvent(event))
+            handleEvent(event, serverData, launcher, actions);
+        followDrag();
+
+        m_window->display();
+        if (m_frameHook)
+            m_frameHook();
+        launcher.musicTick();
+    }
+}

@@ -1,0 +1,207 @@
+// The window's texts and the decoding of the server's announcement escapes.
+#include "ui/TextDisplay.hpp"
+
+#include "ui/TextRasteriser.hpp"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::string_view initialAnnouncement = "Loading...";
+constexpr TextPair initialStatus{"Checking the launcher server...", "Check launcher server..."};
+constexpr std::size_t escapeLength = 6; // backslash, 'u' and four hex digits
+constexpr std::size_t escapeDigits = 4;
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The leading hex digits of up to four characters after "\u"; reading stops at the first that is not one.
+std::uint32_t escapeValue(std::string_view digits) {
+    std::uint32_t value = 0;
+    for (const char c : digits.substr(0, escapeDigits)) {
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            break;
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+// Length of the valid UTF-8 sequence at the start of `bytes` and its code point; 0 when it is not one.
+std::size_t decodeUtf8(std::string_view bytes, std::uint32_t& codePoint) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+    const std::uint8_t lead = byte(0);
+    std::size_t length = 0;
+    std::uint32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1Fu;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0Fu;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07u;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0u) != 0x80u)
+            return 0;
+        codePoint = (codePoint << 6) | (byte(i) & 0x3Fu);
+    }
+    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    if (codePoint < minimum || codePoint > 0x10FFFF || surrogate)
+        return 0;
+    return length;
+}
+
+bool isHighSurrogate(std::uint32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(std::uint32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+} // namespace
+
+sf::String decodeAnnouncement(std::string text) {
+    replaceAll(text, "\\\\u", "\\u");
+    replaceAll(text, "\\n", "\n");
+
+    constexpr std::uint32_t replacement = 0xFFFD;
+    std::basic_string<sf::Uint32> decoded;
+    std::uint32_t pendingHigh = 0; // a high surrogate waiting for the low half of its pair
+    const auto flushPending = [&] {
+        if (pendingHigh != 0)
+            decoded.push_back(replacement);
+        pendingHigh = 0;
+    };
+
+    const std::string_view view = text;
+    std::size_t at = 0;
+    while (at < view.size()) {
+        if (view[at] == '\\' && at + 1 < view.size() && view[at + 1] == 'u') {
+            const std::uint32_t unit = escapeValue(view.substr(at + 2));
+            at += escapeLength;
+            // A pair of escapes may spell one character beyond the 16-bit range; the display needs it whole.
+            if (isLowSurrogate(unit) && pendingHigh != 0) {
+                decoded.push_back(0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00));
+                pendingHigh = 0;
+                continue;
+            }
+            flushPending();
+            if (isHighSurrogate(unit))
+                pendingHigh = unit;
+            else if (isLowSurrogate(unit))
+                decoded.push_back(replacement);
+            else if (unit != 0) // a zero would cut the text short where it is handed on as a C string
+                decoded.push_back(unit);
+            continue;
+        }
+        flushPending();
+        std::uint32_t codePoint = 0;
+        // Raw UTF-8 from the server is kept as the characters it spells; a byte that is not UTF-8 is widened.
+        if (const std::size_t length = decodeUtf8(view.substr(at), codePoint); length > 0) {
+            decoded.push_back(codePoint);
+            at += length;
+        } else {
+            decoded.push_back(static_cast<std::uint8_t>(view[at]));
+            ++at;
+        }
+    }
+    flushPending();
+    return sf::String(decoded);
+}
+
+TextDisplay::TextDisplay(const sf::Font& font, Language language)
+    : m_font(font), m_announcementLabel(sf::String(std::string(initialAnnouncement)), font, statusCharacterSize),
+      m_statusLabel(sf::String(std::string(initialStatus.in(language))), font, statusCharacterSize) {}
+
+TextDisplay::~TextDisplay() = default;
+
+void TextDisplay::setBackgroundSize(sf::Vector2f size) {
+    m_backgroundSize = size;
+    m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
+}
+
+void TextDisplay::setStatus(const std::string& text) {
+    // The workers change the status a few times per run; rebuilding it in each of 30 frames a second would redo
+    // the same glyph layout for nothing.
+    if (m_statusShown && text == m_statusSource)
+        return;
+    m_statusShown = true;
+    m_statusSource = text;
+    m_statusLabel = sf::Text(sf::String::fromUtf8(text.begin(), text.end()), m_font, statusCharacterSize);
+    m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
+}
+
+void TextDisplay::setAnnouncement(const std::string& text) {
+    m_announcementLabel = sf::Text(decodeAnnouncement(text), m_font, announcementCharacterSize);
+    m_announcementLabel.setPosition(announcementLeft, announcementTop);
+    // A new announcement needs a new image; a stale one would show the old text.
+    m_announcementImageMade = false;
+}
+
+void TextDisplay::addRealmLine(const std::string& text) {
+    sf::Text line(sf::String::fromUtf8(text.begin(), text.end()), m_font, realmCharacterSize);
+    line.setPosition(realmLeft, realmLineHeight * (static_cast<float>(m_realmLines.size()) + realmFirstRow));
+    m_realmLines.push_back(std::move(line));
+}
+
+void TextDisplay::setLanguageCode(std::string code) {
+    m_languageCode = std::move(code);
+}
+
+void TextDisplay::makeAnnouncementImage() {
+    m_announcementImageMade = true; // once per announcement, even when it fails: never per frame
+    const std::basic_string<sf::Uint8> utf8 = m_announcementLabel.getString().toUtf8();
+    const TextRasteriser rasteriser;
+    const sf::Image image =
+        rasteriser.rasterise(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+    auto texture = std::make_unique<sf::Texture>();
+    if (image.getSize().x == 0 || image.getSize().y == 0 || !texture->loadFromImage(image)) {
+        m_announcementTexture.reset();
+        m_announcementImage = sf::Sprite();
+        return;
+    }
+    m_announcementTexture = std::move(texture);
+    m_announcementImage.setTexture(*m_announcementTexture, true);
+}
+
+void TextDisplay::draw(sf::RenderTarget& target) {
+    for (const sf::Text& line : m_realmLines)
+        target.draw(line);
+    if (!drawsShaped()) {
+        // Drawn twice on purpose: the second pass thickens the anti-aliased edges on the busy background.
+        target.draw(m_announcementLabel);
+        target.draw(m_statusLabel);
+        target.draw(m_announcementLabel);
+        return;
+    }
+    // The plain text cannot join Persian letters; drawn under the shaped image it would garble it, so only the
+    // image is drawn.
+    target.draw(m_statusLabel);
+    if (!m_announcementImageMade)
+        makeAnnouncementImage();
+    m_announcementImage.setPosition(m_announcementLabel.getPosition());
+    if (m_announcementTexture)
+        target.draw(m_announcementImage);
+}
