@@ -1,0 +1,83 @@
+// Reads the keys of the server document into the launcher's own structures.
+#include "app/ServerDocument.hpp"
+
+namespace {
+
+// A "location" array of one element or none falls to the string branch and reads as the empty location, which
+// the file worker then refuses; a server sends a single location as a plain string.
+constexpr std::int32_t minLocationsForArray = 2;
+
+// A realm is [name, state].
+constexpr std::uint32_t realmName = 0;
+constexpr std::uint32_t realmState = 1;
+
+std::vector<std::string> readStrings(JsonValue& array) {
+    std::vector<std::string> texts;
+    const std::int32_t count = array.arrayLength();
+    for (std::int32_t i = 0; i < count; ++i)
+        texts.push_back(array[static_cast<std::uint32_t>(i)].asText());
+    return texts;
+}
+
+} // namespace
+
+MusicSource readMusic(JsonValue& serverData) {
+    JsonValue& music = serverData["music"];
+    return {music["URL"].asText(), music["location"].asText(), music["checksum"].asText()};
+}
+
+std::vector<FileEntry> readFileList(JsonValue& serverData) {
+    std::vector<FileEntry> entries;
+    JsonValue& files = serverData["files"];
+    const std::int32_t count = files.arrayLength();
+    for (std::int32_t i = 0; i < count; ++i) {
+        JsonValue& file = files[static_cast<std::uint32_t>(i)];
+        FileEntry entry;
+        entry.URL = file["URL"].asText();
+        entry.checksum = file["checksum"].asText();
+        entry.required = file["required"].asInt();
+        entry.game_data = file["game_data"].asInt();
+        JsonValue& location = file["location"];
+        if (location.arrayLength() >= minLocationsForArray) {
+            for (std::string& place : readStrings(location)) {
+                entry.location = std::move(place);
+                entries.push_back(entry);
+            }
+        } else {
+            entry.location = location.asText();
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+std::vector<std::string> readRemovals(JsonValue& serverData) { return readStrings(serverData["removes"]); }
+
+Language readLanguage(JsonValue& serverData) {
+    return serverData["lang"].asText() == "fa" ? Language::Finglish : Language::English;
+}
+
+std::vector<std::string> readRealmLines(JsonValue& serverData) {
+    std::vector<std::string> lines;
+    JsonValue& realms = serverData["realms"];
+    const std::int32_t count = realms.arrayLength();
+    for (std::int32_t i = 0; i < count; ++i) {
+        JsonValue& realm = realms[static_cast<std::uint32_t>(i)];
+        const std::string name = realm[realmName].asText();
+        const bool online = realm[realmState].asInt() == 1;
+        lines.push_back(name + ": " + (online ? "Online" : "Offline"));
+    }
+    return lines;
+}
+
+std::string hostOf(const std::string& address) {
+    std::string_view rest = address;
+    if (const auto scheme = rest.find("://"); scheme != std::string_view::npos)
+        rest.remove_prefix(scheme + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const auto at = rest.rfind('@'); at != std::string_view::npos)
+        rest.remove_prefix(at + 1);
+    if (const auto colon = rest.rfind(':'); colon != std::string_view::npos && rest.find(']') == std::string_view::npos)
+        rest = rest.substr(0, colon);
+    return std::string(rest);
+}

@@ -1,0 +1,15 @@
+// The OS services the main sequence and the Play sequence use, gathered so tests can stand in for them.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+struct Services {
+    std::function<void(std::string_view text)> showError;
+    std::function<bool(std::string_view caption, std::string_view text)> askYesNo;
+    std::function<bool(const std::string& target)> openTarget;
+
+    /// The real message boxes and shell of this platform.
+    [[nodiscard]] static Services platform();
+};

@@ -1,0 +1,4 @@
+// The launcher program: the main sequence is all it runs.
+#include "app/MainSequence.hpp"
+
+int main() { return runLauncher(); }

@@ -1,0 +1,115 @@
+// Reading the server document: mistyped and missing keys, "location" arrays, "lang", realms.
+#include "app/ServerDocument.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+JsonValue parse(std::string_view text) {
+    std::ostringstream diagnostics;
+    return JsonValue::parse(text, diagnostics);
+}
+
+TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
+    JsonValue document = parse(R"({"files": [
+        {"URL": "http://h.example/a.mpq", "checksum": "aa", "required": 1, "game_data": 0,
+         "location": ["Data\\a.mpq", "Data\\enUS\\a.mpq", "Data/b/a.mpq"]},
+        {"URL": "http://h.example/b.mpq", "checksum": "bb", "required": true, "game_data": true, "location": "b.mpq"},
+        {"URL": "http://h.example/c.mpq", "location": ["only-one"]},
+        {"URL": "http://h.example/d.mpq", "location": []},
+        {"URL": 5, "checksum": null, "required": 1.0, "location": 7},
+        "not an object"
+    ]} )");
+    const std::vector<FileEntry> files = readFileList(document);
+    ASSERT_EQ(files.size(), 8u);
+
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(files[static_cast<size_t>(i)].URL, "http://h.example/a.mpq");
+        EXPECT_EQ(files[static_cast<size_t>(i)].checksum, "aa");
+        EXPECT_EQ(files[static_cast<size_t>(i)].required, 1);
+        EXPECT_EQ(files[static_cast<size_t>(i)].game_data, 0);
+    }
+    // asText hands back the escaped form of a stored backslash.
+    EXPECT_EQ(files[0].location, "Data\\\\a.mpq");
+    EXPECT_EQ(files[2].location, "Data/b/a.mpq");
+
+    // Booleans are no flags: only the numbers 1 and 0 count.
+    EXPECT_EQ(files[3].required, 0);
+    EXPECT_EQ(files[3].game_data, 0);
+    EXPECT_EQ(files[3].location, "b.mpq");
+
+    // One element or none takes the string branch: an empty location.
+    EXPECT_EQ(files[4].location, "");
+    EXPECT_EQ(files[5].location, "");
+
+    EXPECT_EQ(files[6].URL, "");
+    EXPECT_EQ(files[6].checksum, "");
+    EXPECT_EQ(files[6].required, 0) << "a floating 1.0 is not the integer 1";
+    EXPECT_EQ(files[6].location, "");
+
+    EXPECT_EQ(files[7], FileEntry{}) << "a non-object element reads as an entry of empty texts";
+}
+
+TEST(ServerDocumentTest, EmptyAndBrokenDocumentsReadAsNothing) {
+    for (const std::string_view text : {"{}", "", "<html>", "[1,2]", R"({"files": {"a": 1}, "removes": "x"})"}) {
+        JsonValue document = parse(text);
+        EXPECT_TRUE(readFileList(document).empty()) << text;
+        EXPECT_TRUE(readRemovals(document).empty()) << text;
+        EXPECT_TRUE(readRealmLines(document).empty()) << text;
+        EXPECT_EQ(readLanguage(document), Language::English) << text;
+        const MusicSource music = readMusic(document);
+        EXPECT_EQ(music.URL, "") << text;
+        EXPECT_EQ(music.location, "") << text;
+        EXPECT_EQ(music.checksum, "") << text;
+        EXPECT_EQ(document["version"].asInt(), 0) << text;
+    }
+}
+
+TEST(ServerDocumentTest, LanguageIsFinglishOnlyForExactlyFa) {
+    const std::pair<std::string_view, Language> cases[] = {
+        {R"({"lang": "fa"})", Language::Finglish}, {R"({"lang": "Fa"})", Language::English},
+        {R"({"lang": "FA"})", Language::English},  {R"({"lang": "fa "})", Language::English},
+        {R"({"lang": "en"})", Language::English},  {R"({"lang": 1})", Language::English},
+    };
+    for (const auto& [text, expected] : cases) {
+        JsonValue document = parse(text);
+        EXPECT_EQ(readLanguage(document), expected) << text;
+    }
+}
+
+TEST(ServerDocumentTest, VersionReadsOnlyIntegralNumbers) {
+    const std::pair<std::string_view, int> cases[] = {
+        {R"({"version": 4})", 4}, {R"({"version": "4"})", 0}, {R"({"version": 4.0})", 0},
+        {R"({"version": true})", 0}, {R"({"version": -2})", -2},
+    };
+    for (const auto& [text, expected] : cases) {
+        JsonValue document = parse(text);
+        EXPECT_EQ(document["version"].asInt(), expected) << text;
+    }
+}
+
+TEST(ServerDocumentTest, RealmLinesSayOnlineOnlyForTheInteger1) {
+    JsonValue document = parse(R"({"realms": [["Alpha", 1], ["Beta", 0], ["Gamma", 2], ["Delta", true],
+        ["Epsilon", "1"], ["Zeta", 1.0], ["Eta"], [], 5, ["Theta", 1, "extra"]]})");
+    const std::vector<std::string> expected = {"Alpha: Online",  "Beta: Offline", "Gamma: Offline", "Delta: Offline",
+                                               "Epsilon: Offline", "Zeta: Offline", "Eta: Offline",   ": Offline",
+                                               ": Offline",      "Theta: Online"};
+    EXPECT_EQ(readRealmLines(document), expected);
+}
+
+TEST(ServerDocumentTest, RemovalsKeepOrderAndNonStringsReadEmpty) {
+    JsonValue document = parse(R"({"removes": ["Data/patch-x.mpq", "C:/full/path.txt", 3, "Wow.exe"]})");
+    const std::vector<std::string> expected = {"Data/patch-x.mpq", "C:/full/path.txt", "", "Wow.exe"};
+    EXPECT_EQ(readRemovals(document), expected);
+}
+
+TEST(ServerDocumentTest, HostOfAddresses) {
+    EXPECT_EQ(hostOf("https://www.varnhold.example/launcher.zip"), "www.varnhold.example");
+    EXPECT_EQ(hostOf("http://user@site.example:8080/x?y"), "site.example");
+    EXPECT_EQ(hostOf("site.example/path"), "site.example");
+    EXPECT_EQ(hostOf(""), "");
+}
+
+} // namespace

@@ -1,0 +1,185 @@
+// Start-up against a real local launcher server: the early stops, the realm list target, the plan for the window.
+#include "app/MainSequence.hpp"
+
+#include "support/LocalServer.hpp"
+#include "support/TempFolder.hpp"
+#include "sync/Launcher.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Call {
+    std::string kind; // "error", "question", "open"
+    std::string caption;
+    std::string text;
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(m_folder.path().empty()); }
+
+    void serveDocument(std::string document) {
+        m_document = std::move(document);
+        m_server.server().Post("/get_data.php", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(m_document, "application/json");
+        });
+        ASSERT_TRUE(m_server.start());
+    }
+
+    Services services() {
+        Services s;
+        s.showError = [this](std::string_view text) { m_calls.push_back({"error", "Launcher", std::string(text)}); };
+        s.askYesNo = [this](std::string_view caption, std::string_view text) {
+            m_calls.push_back({"question", std::string(caption), std::string(text)});
+            return m_answerYes;
+        };
+        s.openTarget = [this](const std::string& target) {
+            m_calls.push_back({"open", "", target});
+            return true;
+        };
+        return s;
+    }
+
+    std::optional<StartupPlan> start(Launcher& launcher) {
+        return runStartup(launcher, m_serverData, services(), m_server.base());
+    }
+
+    TempFolder m_folder;
+    CurrentFolderGuard m_inFolder{m_folder.path()};
+    LocalServer m_server;
+    std::string m_document;
+    JsonValue m_serverData;
+    std::vector<Call> m_calls;
+    bool m_answerYes = false;
+};
+
+TEST_F(StartupTest, UnreachableServerShowsBothBoxesEnglishFirst) {
+    Launcher launcher(m_folder.path().string());
+    EXPECT_EQ(launcher.statusText(), "Sabr konin ...") << "the language is Finglish until the server says otherwise";
+    const auto plan = runStartup(launcher, m_serverData, services(), "http://127.0.0.1:1/");
+    EXPECT_FALSE(plan.has_value());
+    ASSERT_EQ(m_calls.size(), 2u);
+    EXPECT_EQ(m_calls[0].kind, "error");
+    EXPECT_EQ(m_calls[0].text.rfind("Unable connect to the launcher server, Check your internet connection!\n", 0), 0u);
+    EXPECT_EQ(m_calls[1].text.rfind("Adadme Emkane etesal be servere launcher\n", 0), 0u);
+    EXPECT_FALSE(launcher.allDone());
+}
+
+TEST_F(StartupTest, NewerServerVersionStopsAndOpensTheNewLauncher) {
+    serveDocument(R"({"version": 4, "launcher_location": "https://varnhold.example/new.zip"})");
+    m_folder.write("Wow.exe", "");
+    Launcher launcher(m_folder.path().string());
+    EXPECT_FALSE(start(launcher).has_value());
+    ASSERT_EQ(m_calls.size(), 2u);
+    EXPECT_EQ(m_calls[0].text, "Your launcher version is too old please download a new launcher from our website.");
+    EXPECT_EQ(m_calls[1].kind, "open");
+    EXPECT_EQ(m_calls[1].text, "https://varnhold.example/new.zip");
+}
+
+TEST_F(StartupTest, VersionsThatPass) {
+    for (const char* version : {"3", "2", "-5", "\"4\"", "4.0", "true"}) {
+        LocalServer server;
+        const std::string document = std::string(R"({"lang": "en", "version": )") + version + "}";
+        server.server().Post("/get_data.php", [&document](const httplib::Request&, httplib::Response& response) {
+            response.set_content(document, "application/json");
+        });
+        ASSERT_TRUE(server.start());
+        m_folder.write("Wow.exe", "");
+        Launcher launcher(m_folder.path().string());
+        JsonValue serverData;
+        m_calls.clear();
+        EXPECT_TRUE(runStartup(launcher, serverData, services(), server.base()).has_value()) << version;
+        EXPECT_TRUE(m_calls.empty()) << version << ": " << m_calls.front().text;
+    }
+}
+
+TEST_F(StartupTest, OutsideTheGameFolderAsksAndNoEndsTheRun) {
+    serveDocument(R"({"lang": "fa", "files": [{"URL": "http://127.0.0.1:1/a.bin", "location": "a.bin"}]})");
+    Launcher launcher(m_folder.path().string());
+    EXPECT_FALSE(start(launcher).has_value());
+    ASSERT_EQ(m_calls.size(), 2u);
+    EXPECT_EQ(m_calls[0].text, "Lotfan, Launcher ro toye poshe bazi berizid va bad ejra konid.");
+    EXPECT_EQ(m_calls[1].kind, "question");
+    EXPECT_EQ(m_calls[1].caption, "Download the Game");
+    EXPECT_EQ(m_calls[1].text, "Dar sorati ke bazi ro nadarid, va mikhain bazi ro download konin, roye Yes bezanin, "
+                               "Hajme Bazi (16.6 GB) hast.");
+    EXPECT_FALSE(launcher.fullGameDownload());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(launcher.allDone()) << "the file worker must not have started";
+}
+
+TEST_F(StartupTest, YesTurnsTheFullDownloadOn) {
+    serveDocument(R"({"lang": "en"})");
+    m_answerYes = true;
+    Launcher launcher(m_folder.path().string());
+    const auto plan = start(launcher);
+    ASSERT_TRUE(plan.has_value());
+    ASSERT_EQ(m_calls.size(), 2u);
+    EXPECT_EQ(m_calls[1].text, "Do you want download the game (16.6 GB)? ");
+    EXPECT_TRUE(launcher.fullGameDownload());
+    EXPECT_TRUE(launcher.waitUntilAllDone(std::chrono::seconds(5)));
+}
+
+TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
+    m_folder.write("Wow.exe", "");
+    fs::create_directories(m_folder.path() / "Data/enUS");
+    fs::create_directories(m_folder.path() / "Data/enGB");
+    serveDocument(R"({
+        "lang": "fa",
+        "realmlist_locations": ["Data\\deDE\\", "Data\\enUS\\", "Data/enGB/"],
+        "realmlist": "set realmlist logon.varnhold.example",
+        "removes": ["Data/old.mpq", "C:\\elsewhere.txt"],
+        "execute": "Wow.exe",
+        "announce": "Hello\\nWorld",
+        "realms": [["Alpha", 1], ["Beta", 0]]
+    })");
+    Launcher launcher(m_folder.path().string());
+    const auto plan = start(launcher);
+    ASSERT_TRUE(plan.has_value());
+    EXPECT_TRUE(m_calls.empty());
+    EXPECT_EQ(launcher.language(), Language::Finglish);
+    EXPECT_FALSE(launcher.fullGameDownload());
+
+    // The first existing folder wins; its full path keeps the trailing separator.
+    EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "Data/enUS/realmlist.wtf").string());
+    EXPECT_EQ(plan->play.launchTarget, (m_folder.path() / "Wow.exe").string());
+    EXPECT_EQ(plan->play.removals, (std::vector<std::string>{"Data/old.mpq", "C:\\\\elsewhere.txt"}));
+    EXPECT_EQ(plan->announcement, "Hello\\\\nWorld");
+    EXPECT_EQ(plan->realmLines, (std::vector<std::string>{"Alpha: Online", "Beta: Offline"}));
+    EXPECT_EQ(plan->languageCode, "fa");
+    EXPECT_TRUE(launcher.waitUntilAllDone(std::chrono::seconds(5)));
+    EXPECT_EQ(launcher.statusText(), "Amade Bazi");
+}
+
+TEST_F(StartupTest, RealmlistEntryWithoutSeparatorIsGluedToTheFolderName) {
+    m_folder.write("Wow.exe", "");
+    fs::create_directories(m_folder.path() / "WTF");
+    serveDocument(R"({"realmlist_locations": ["WTF"], "realmlist": "x"})");
+    Launcher launcher(m_folder.path().string());
+    ASSERT_TRUE(start(launcher).has_value());
+    EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "WTFrealmlist.wtf").string());
+}
+
+TEST_F(StartupTest, EmptyDocumentReachesTheWindowWithNothingToDo) {
+    m_folder.write("Wow.exe", "");
+    serveDocument("{}");
+    Launcher launcher(m_folder.path().string());
+    const auto plan = start(launcher);
+    ASSERT_TRUE(plan.has_value());
+    EXPECT_TRUE(m_calls.empty());
+    EXPECT_EQ(launcher.language(), Language::English);
+    EXPECT_TRUE(launcher.realmlistTarget().empty());
+    EXPECT_TRUE(plan->announcement.empty());
+    EXPECT_TRUE(plan->realmLines.empty());
+    EXPECT_TRUE(launcher.waitUntilAllDone(std::chrono::seconds(5)));
+    EXPECT_EQ(launcher.statusText(), "Ready to Play");
+    EXPECT_TRUE(launcher.canPlay());
+}
+
+} // namespace
