@@ -1,6 +1,7 @@
 // The lenient JSON parser: one pass over the text, a diagnostic line and a substitute value for each broken piece.
 #include "net/JsonValue.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -76,27 +77,6 @@ IntegerPrefix readIntegerPrefix(std::string_view text) {
     return {static_cast<std::int32_t>(value), index};
 }
 
-/// The longest prefix of `text` that reads as a decimal double, independent of the C locale. A magnitude beyond the
-/// double range gives infinity, one below it zero, as the C library's conversion does.
-std::optional<double> readDoublePrefix(std::string_view text) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc::invalid_argument) {
-        return std::nullopt;
-    }
-    if (error == std::errc::result_out_of_range) {
-        const std::string_view matched(text.data(), static_cast<std::size_t>(end - text.data()));
-        const bool negative = !matched.empty() && matched[0] == '-';
-        // The text has no exponent, so it overflows exactly when its whole part has a digit other than zero.
-        const std::size_t point = matched.find('.');
-        const std::string_view whole = matched.substr(0, point);
-        const bool overflow = whole.find_first_of("123456789") != std::string_view::npos;
-        const double magnitude = overflow ? std::numeric_limits<double>::infinity() : 0.0;
-        return negative ? -magnitude : magnitude;
-    }
-    return value;
-}
-
 /// `mantissa` times ten to the power `exponent`, the power taken in double precision.
 double scaleByPowerOfTen(double mantissa, std::int32_t exponent) {
     // Zero stays zero whatever the exponent: zero times an overflowed power would be NaN.
@@ -110,6 +90,37 @@ double scaleByPowerOfTen(double mantissa, std::int32_t exponent) {
     // The power alone left the double range though the product may not (0.001e310): scale in two halves.
     const std::int32_t half = exponent / 2;
     return mantissa * std::pow(10.0, half) * std::pow(10.0, exponent - half);
+}
+
+/// The longest prefix of `digits` that reads as a decimal double (independent of the C locale), times ten to the
+/// power `exponent`; nothing when no prefix reads as a number.
+std::optional<double> readScaledDecimal(std::string_view digits, std::int32_t exponent) {
+    const char* const first = digits.data();
+    const char* const last = first + digits.size();
+    double mantissa = 0.0;
+    const auto [end, error] = std::from_chars(first, last, mantissa);
+    if (error == std::errc::invalid_argument) {
+        return std::nullopt;
+    }
+    if (error != std::errc::result_out_of_range) {
+        return scaleByPowerOfTen(mantissa, exponent);
+    }
+    // Only a mantissa of hundreds of digits gets here; multiplying its infinity or zero by the power could give
+    // NaN or a plainly wrong result, so the whole number is read from its text instead.
+    const std::string_view matched(first, static_cast<std::size_t>(end - first));
+    const std::string scaled = std::string(matched) + 'e' + std::to_string(exponent);
+    double value = 0.0;
+    const auto [scaledEnd, scaledError] = std::from_chars(scaled.data(), scaled.data() + scaled.size(), value);
+    if (scaledError != std::errc::result_out_of_range) {
+        return value;
+    }
+    // Still out of range: decide between infinity and zero by the decimal order of magnitude.
+    const std::size_t point = std::min(matched.find('.'), matched.size());
+    const std::size_t leading = matched.find_first_of("123456789");
+    const std::int64_t order =
+        leading < point ? static_cast<std::int64_t>(point - leading) - 1 : -static_cast<std::int64_t>(leading - point);
+    const double magnitude = order + exponent >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    return matched[0] == '-' ? -magnitude : magnitude;
 }
 
 class Parser {
@@ -333,14 +344,14 @@ private:
             exponent = *read.value;
         }
         if (fractional) {
-            const std::optional<double> value = readDoublePrefix(mantissa);
+            const std::optional<double> value = readScaledDecimal(mantissa, exponent);
             if (!value) {
                 // No digit where one must be: right after the optional sign.
                 const std::size_t expected = !mantissa.empty() && mantissa[0] == '-' ? 1 : 0;
                 report(numberPrefix, spoiler(mantissa, expected));
                 return JsonValue();
             }
-            return JsonValue::makeFloating(scaleByPowerOfTen(*value, exponent));
+            return JsonValue::makeFloating(*value);
         }
         const IntegerPrefix read = readIntegerPrefix(mantissa);
         if (!read.value) {

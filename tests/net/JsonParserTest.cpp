@@ -256,6 +256,12 @@ TEST(JsonParser, NumbersNeedATerminatorAndConvertByLongestPrefix) {
     EXPECT_EQ(parseElement("1" + zeros + ".0").value.floatingValue(), HUGE_VAL);
     EXPECT_EQ(parseElement("-1" + zeros + ".0").value.floatingValue(), -HUGE_VAL);
     EXPECT_EQ(parseElement("0." + zeros + "1").value.floatingValue(), 0.0);
+    // Such a mantissa still scales by its exponent, and never into NaN.
+    EXPECT_DOUBLE_EQ(parseElement("1" + zeros + ".0e-400").value.floatingValue(), 1.0);
+    EXPECT_DOUBLE_EQ(parseElement("-1" + zeros + ".0e-390").value.floatingValue(), -1e10);
+    EXPECT_DOUBLE_EQ(parseElement("0." + zeros + "1e402").value.floatingValue(), 10.0);
+    EXPECT_EQ(parseElement("1" + zeros + ".0e-2000").value.floatingValue(), 0.0);
+    EXPECT_EQ(parseElement("1" + zeros + ".0e2000").value.floatingValue(), HUGE_VAL);
 
     const Parsed inObject = parseText(R"({"a":1,"b":2.5})");
     JsonValue object = inObject.value;
