@@ -1,0 +1,167 @@
+# Shared steps of the end-to-end tests: a private X server, the bundled launcher server, the real launcher binary,
+# and xdotool to answer its boxes and click its window as a player would.
+# Sourced by each scenario; BUILD (the build tree) and SRC (the source tree) come from CTest.
+
+set -euo pipefail
+
+: "${BUILD:?the build tree}"
+: "${SRC:?the source tree}"
+LAUNCHER="$BUILD/app/varnhold-launcher"
+SERVER="$BUILD/tools/server/varnhold-server"
+
+WORK=$(mktemp -d /tmp/varnhold-e2e-XXXXXX)
+GAME="$WORK/game"
+STANDINS="$WORK/bin"
+mkdir -p "$GAME" "$STANDINS"
+PIDS=()
+
+cleanup() {
+    local rc=$?
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    if [ $rc -ne 0 ]; then
+        echo "---- launcher output"; cat "$WORK/launcher.out" 2>/dev/null | tail -n 40 || true
+        echo "---- server output"; tail -n 20 "$WORK/server.out" 2>/dev/null || true
+    fi
+    rm -rf "$WORK"
+    exit $rc
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+note() { echo "-- $*"; }
+
+# A private X server: -displayfd picks a free display number.
+start_x() {
+    local fifo="$WORK/displayfd"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.err" &
+    PIDS+=($!)
+    local number
+    read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
+    export DISPLAY=":$number"
+    export VARNHOLD_DIALOG=zenity
+}
+
+# Stand-in openers first on PATH: they record what they were asked to open.
+install_standins() {
+    for tool in xdg-open wine; do
+        cat >"$STANDINS/$tool" <<STANDIN
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/$tool.log"
+STANDIN
+        chmod +x "$STANDINS/$tool"
+    done
+    export PATH="$STANDINS:$PATH"
+}
+
+# start_server DOCUMENT [FILES]: the bundled launcher server on a free port; sets SERVER_URL.
+start_server() {
+    local document=$1 files=${2:-$WORK/files}
+    mkdir -p "$files"
+    "$SERVER" --port 0 --document "$document" --files "$files" >"$WORK/server.out" 2>&1 &
+    PIDS+=($!)
+    local port=""
+    for _ in $(seq 100); do
+        port=$(grep -o -m1 'http://127\.0\.0\.1:[0-9]*' "$WORK/server.out" 2>/dev/null | sed 's/.*://' || true)
+        [ -n "$port" ] && break
+        sleep 0.05
+    done
+    [ -n "$port" ] || fail "the launcher server did not start"
+    SERVER_URL="http://127.0.0.1:$port/"
+    FILES_URL="${SERVER_URL}files/"
+}
+
+# The launcher in the game folder, talking to SERVER_URL (or to $1 when given); sets LAUNCHER_PID.
+start_launcher() {
+    local url=${1:-$SERVER_URL}
+    (cd "$GAME" && ALSOFT_DRIVERS=null VARNHOLD_SERVER_URL="$url" exec "$LAUNCHER") >"$WORK/launcher.out" 2>&1 &
+    LAUNCHER_PID=$!
+    PIDS+=($LAUNCHER_PID)
+}
+
+# wait_window TITLE [SECONDS]: prints the id of the first visible window with exactly that title.
+wait_window() {
+    local title=$1 seconds=${2:-15} id=""
+    local deadline=$((SECONDS + seconds))
+    while [ $SECONDS -lt $deadline ]; do
+        id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# window_gone ID: true when the window no longer exists.
+window_gone() { ! xwininfo -id "$1" >/dev/null 2>&1; }
+
+# answer_box TITLE KEY: finds the box, focuses it and presses KEY (Return = OK/Yes, Escape = No); prints its text.
+answer_box() {
+    local title=$1 key=$2 id
+    id=$(wait_window "$title" 20) || fail "no box titled '$title'"
+    # Without a window manager keys reach the box only once it has the focus; then they go through XTEST.
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
+    sleep 0.2
+    xdotool key "$key"
+    local deadline=$((SECONDS + 10))
+    while ! window_gone "$id"; do
+        [ $SECONDS -lt $deadline ] || fail "box '$title' did not close on $key"
+        sleep 0.1
+    done
+}
+
+# wait_exit [SECONDS]: waits for the launcher and prints its exit code.
+wait_exit() {
+    local seconds=${1:-20} deadline=$((SECONDS + ${1:-20}))
+    while kill -0 "$LAUNCHER_PID" 2>/dev/null; do
+        [ $SECONDS -lt $deadline ] || fail "the launcher did not exit within ${seconds}s"
+        sleep 0.05
+    done
+    local rc=0
+    wait "$LAUNCHER_PID" || rc=$?
+    echo "$rc"
+}
+
+# The zenity boxes' texts, in the order they were asked (the stand-in zenity records its arguments).
+record_dialogs() {
+    local real
+    real=$(PATH="${PATH#"$STANDINS:"}" command -v zenity) || fail "zenity is not installed"
+    cat >"$STANDINS/zenity" <<STANDIN
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/zenity.log"
+exec "$real" "\$@"
+STANDIN
+    chmod +x "$STANDINS/zenity"
+}
+
+# click X Y [WINDOW]: a player's click at window coordinates: press, a short pause, release.
+click() {
+    local x=$1 y=$2 id=${3:-$WINDOW}
+    xdotool mousemove --window "$id" "$x" "$y"
+    sleep 0.15
+    xdotool mousedown 1
+    sleep 0.15
+    xdotool mouseup 1
+    sleep 0.15
+}
+
+# screenshot FILE [WINDOW]
+screenshot() { import -window "${2:-$WINDOW}" "$1"; }
+
+# pixel FILE X Y: prints "R G B" of one pixel.
+pixel() {
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+# region_differs A B X Y W H: true when the two screenshots differ inside the rectangle.
+region_differs() {
+    local a=$1 b=$2 geometry="$5x$6+$3+$4" diff
+    diff=$(compare -metric AE <(convert "$a" -crop "$geometry" +repage png:-) \
+        <(convert "$b" -crop "$geometry" +repage png:-) null: 2>&1 || true)
+    [ "${diff%%.*}" != "0" ]
+}
+
+# write_document FILE JSON
+write_document() { printf '%s' "$2" >"$1"; }
+
+md5_of() { md5sum "$1" | cut -d' ' -f1; }

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# A server "version" above the launcher's: the box, the new launcher's address opened, exit code 1.
+source "$(dirname "$0")/lib.sh"
+start_x
+install_standins
+record_dialogs
+touch "$GAME/Wow.exe"
+
+write_document "$WORK/document.json" '{"version": 4, "launcher_location": "https://varnhold.example/Launcher-4.zip",
+  "lang": "en", "files": [{"URL": "http://127.0.0.1:1/never.bin", "location": "never.bin", "required": 1}]}'
+start_server "$WORK/document.json"
+start_launcher
+answer_box Launcher Return
+rc=$(wait_exit 10)
+[ "$rc" = 1 ] || fail "exit code $rc, expected 1"
+grep -q "Your launcher version is too old please download a new launcher from our website." "$WORK/zenity.log" \
+    || fail "the version box was not shown: $(cat "$WORK/zenity.log")"
+grep -qx "https://varnhold.example/Launcher-4.zip" "$WORK/xdg-open.log" || fail "launcher_location was not opened"
+[ ! -e "$GAME/never.bin" ] || fail "the file list must not be touched"
+[ -z "$(xdotool search --name '^Varnhold Launcher$' 2>/dev/null || true)" ] || fail "a window was created"
+
+# The same in Finglish names the community's site.
+write_document "$WORK/document.json" '{"version": 7, "lang": "fa", "launcher_location": "https://dl.varnhold.example/l.zip",
+  "links": {"website": "https://www.varnhold.example/"}}'
+: >"$WORK/xdg-open.log"
+start_launcher
+answer_box Launcher Return
+rc=$(wait_exit 10)
+[ "$rc" = 1 ] || fail "exit code $rc, expected 1"
+grep -q "Launcher shoma ghadimi shode, Lotfan launcher jadid ra az site www.varnhold.example download konid." \
+    "$WORK/zenity.log" || fail "the Finglish version box was not shown: $(cat "$WORK/zenity.log")"
+grep -qx "https://dl.varnhold.example/l.zip" "$WORK/xdg-open.log" || fail "launcher_location was not opened"
+note "version too old: box, address opened, exit 1"
