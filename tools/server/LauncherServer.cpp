@@ -1,0 +1,407 @@
+// HTTP side of varnhold-server: routing, the document, streamed file bodies with ranges, throttling and logging.
+#include "tools/server/LauncherServer.hpp"
+
+#include "tools/server/ByteRange.hpp"
+#include "tools/server/ServedPath.hpp"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t fileBlockBytes = 256 * 1024;
+constexpr std::size_t minThrottleBlockBytes = 4 * 1024;
+constexpr std::size_t throttleBlocksPerSecond = 10;
+constexpr std::size_t maxDocumentBytes = 16 * 1024 * 1024;
+constexpr std::size_t maxRequestBodyBytes = 64 * 1024;
+constexpr std::size_t bytesPerKiB = 1024;
+constexpr auto startPollInterval = std::chrono::milliseconds(1);
+constexpr const char* documentPath = "/get_data.php";
+
+struct FdCloser {
+    int fd = -1;
+    explicit FdCloser(int handle) : fd(handle) {}
+    ~FdCloser() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Returns false when the file cannot be read whole (missing, a folder, unreadable or absurdly large).
+[[nodiscard]] bool readWholeFile(const std::string& path, std::string& text) {
+    const FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return false;
+    std::string content;
+    std::vector<char> block(bytesPerKiB * 64);
+    while (true) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        content.append(block.data(), got);
+        if (content.size() > maxDocumentBytes)
+            return false;
+        if (got < block.size())
+            break;
+    }
+    if (std::ferror(file.get()))
+        return false;
+    text = std::move(content);
+    return true;
+}
+
+// Request targets go to a terminal or a log file: keep control bytes out of them.
+[[nodiscard]] std::string printable(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void setText(httplib::Response& res, int status, const char* text) {
+    res.status = status;
+    res.set_content(text, "text/plain; charset=utf-8");
+}
+
+// The stop flag that every wait and every file block looks at: a throttled or delayed transfer must not hold up
+// shutdown.
+class StopGate {
+public:
+    [[nodiscard]] bool isStopping() const {
+        const std::lock_guard lock(m_mutex);
+        return m_stopping;
+    }
+    /// False when stop() came first.
+    [[nodiscard]] bool waitUntil(std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock lock(m_mutex);
+        return !m_signal.wait_until(lock, deadline, [this] { return m_stopping; });
+    }
+    void stop() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_signal.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex; // guards m_stopping
+    std::condition_variable m_signal;
+    bool m_stopping = false;
+};
+
+// One line per event on stdout, flushed at once: scripts read it through a pipe.
+class RequestLog {
+public:
+    explicit RequestLog(bool quiet) : m_quiet(quiet) {}
+    void write(const std::string& line) {
+        if (m_quiet)
+            return;
+        const std::lock_guard lock(m_mutex);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+private:
+    const bool m_quiet;
+    std::mutex m_mutex; // keeps lines from different connections whole
+};
+
+// One file body in flight. Owned by the response's content provider, so the descriptor closes with the response.
+class FileBody {
+public:
+    FileBody(StopGate& gate, RequestLog& log, int rateKiBps, int fd, std::uint64_t first, std::uint64_t length,
+             std::string target)
+        : m_gate(gate), m_log(log), m_fd(fd), m_first(first), m_length(length), m_target(std::move(target)) {
+        const auto rate = static_cast<std::size_t>(rateKiBps) * bytesPerKiB;
+        m_bytesPerSecond = rate;
+        // Throttled bodies go out in small blocks, so the rate holds within a tenth of a second.
+        m_blockBytes = rate == 0 ? fileBlockBytes
+                                 : std::clamp(rate / throttleBlocksPerSecond, minThrottleBlockBytes, fileBlockBytes);
+    }
+
+    // `offset` counts from the start of this body; the library calls again until `length` more bytes are out.
+    bool send(std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        if (m_gate.isStopping())
+            return cut(offset, "server stopping");
+        if (m_bytesPerSecond > 0 && !pace(offset))
+            return cut(offset, "server stopping");
+
+        if (m_buffer.empty())
+            m_buffer.resize(m_blockBytes);
+        const std::size_t want = std::min(length, m_blockBytes);
+        const auto position = static_cast<off_t>(m_first + offset);
+        ssize_t got = 0;
+        do {
+            got = ::pread(m_fd.fd, m_buffer.data(), want, position);
+        } while (got < 0 && errno == EINTR);
+        // A file that shrank while being sent must not be padded or looped over: cut the connection instead.
+        if (got <= 0)
+            return cut(offset, "file could not be read");
+        if (!sink.write(m_buffer.data(), static_cast<std::size_t>(got)))
+            return cut(offset, "client went away");
+        return true;
+    }
+
+private:
+    [[nodiscard]] bool pace(std::size_t sent) {
+        const auto now = std::chrono::steady_clock::now();
+        if (sent == 0)
+            m_started = now;
+        const std::chrono::duration<double> allowedAfter(static_cast<double>(sent) /
+                                                         static_cast<double>(m_bytesPerSecond));
+        const auto due = m_started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(allowedAfter);
+        return due <= now || m_gate.waitUntil(due);
+    }
+
+    bool cut(std::size_t sent, const char* why) {
+        m_log.write("varnhold-server: " + printable(m_target) + " cut after " + std::to_string(sent) + " of " +
+                    std::to_string(m_length) + " bytes (" + why + ")");
+        return false;
+    }
+
+    StopGate& m_gate;
+    RequestLog& m_log;
+    FdCloser m_fd;
+    std::uint64_t m_first;
+    std::uint64_t m_length;
+    std::string m_target;
+    std::size_t m_bytesPerSecond = 0;
+    std::size_t m_blockBytes = fileBlockBytes;
+    std::vector<char> m_buffer;
+    std::chrono::steady_clock::time_point m_started;
+};
+
+} // namespace
+
+struct LauncherServer::State {
+    explicit State(ServerOptions serverOptions) : options(std::move(serverOptions)), log(options.quiet) {}
+
+    ServerOptions options;
+    std::filesystem::path filesRoot; // canonical; empty when no folder is served
+    httplib::Server http;
+    std::thread listener;
+    std::atomic<bool> listenerEnded{false};
+    int boundPort = 0;
+    std::string error;
+    StopGate gate;
+    RequestLog log;
+
+    void installRoutes();
+    void serveDocument(httplib::Response& res) const;
+    void serveFile(const httplib::Request& req, httplib::Response& res);
+};
+
+void LauncherServer::State::installRoutes() {
+    // cpp-httplib 0.11 applies a parsed Range to every routed response by itself: it does not clamp the end to
+    // the body (bytes=50-500 of 100 bytes announces 451 and reads past the end) and it slices error pages too.
+    // Ranges are answered in serveFile instead, so the parsed list is emptied before routing. The Request is the
+    // library's own mutable object for this exchange; only its handler interface is const.
+    http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        const_cast<httplib::Request&>(req).ranges.clear();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    http.Post("/get_data\\.php", [this](const httplib::Request&, httplib::Response& res) { serveDocument(res); });
+    http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        if (req.path == documentPath) {
+            serveDocument(res);
+        } else if (!filesRoot.empty() && req.path.rfind(options.filesPrefix, 0) == 0) {
+            serveFile(req, res);
+        } else {
+            setText(res, 404, "Not found\n");
+        }
+    });
+
+    http.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+        const std::string bytes = req.method == "HEAD" ? "0" : res.get_header_value("Content-Length");
+        log.write(req.method + " " + printable(req.target) + " " + std::to_string(res.status) + " " +
+                  (bytes.empty() ? std::to_string(res.body.size()) : bytes));
+    });
+    http.set_payload_max_length(maxRequestBodyBytes);
+}
+
+void LauncherServer::State::serveDocument(httplib::Response& res) const {
+    std::string document;
+    if (!readWholeFile(options.documentPath, document)) {
+        setText(res, 500, "varnhold-server: cannot read the server document\n");
+        return;
+    }
+    // The document is re-read at every request; a cached copy would hide an admin's edit.
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(document, "application/json");
+}
+
+void LauncherServer::State::serveFile(const httplib::Request& req, httplib::Response& res) {
+    if (options.delayMs > 0 &&
+        !gate.waitUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(options.delayMs))) {
+        setText(res, 503, "Server stopping\n");
+        return;
+    }
+
+    const std::string_view relative = std::string_view(req.path).substr(options.filesPrefix.size());
+    const ServedPath served = resolveServedPath(filesRoot, relative);
+    if (served.outcome == ServedPath::Outcome::Refused) {
+        setText(res, 403, "Forbidden\n");
+        return;
+    }
+    if (served.outcome == ServedPath::Outcome::Missing) {
+        setText(res, 404, "Not found\n");
+        return;
+    }
+
+    FdCloser fd(::open(served.file.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (fd.fd < 0 || ::fstat(fd.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        setText(res, 404, "Not found\n");
+        return;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    res.set_header("Accept-Ranges", "bytes");
+
+    const ByteRange range = req.has_header("Range") ? parseByteRange(req.get_header_value("Range"), size) : ByteRange{};
+    if (range.kind == ByteRange::Kind::Unsatisfiable) {
+        res.set_header("Content-Range", "bytes */" + std::to_string(size));
+        setText(res, 416, "Range not satisfiable\n");
+        return;
+    }
+    // The library treats a provider of length 0 as one of unknown length; an empty file is just an empty body.
+    if (size == 0) {
+        res.status = 200;
+        res.set_content("", "application/octet-stream");
+        return;
+    }
+
+    std::uint64_t first = 0;
+    std::uint64_t length = size;
+    res.status = 200;
+    if (range.kind == ByteRange::Kind::Partial) {
+        first = range.first;
+        length = range.length();
+        res.status = 206;
+        res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) +
+                                            "/" + std::to_string(size));
+    }
+
+    auto body =
+        std::make_shared<FileBody>(gate, log, options.rateKiBps, fd.fd, first, length, req.method + " " + req.target);
+    fd.fd = -1; // the body owns the descriptor now
+    res.set_content_provider(length, "application/octet-stream",
+                             [body](std::size_t offset, std::size_t remaining, httplib::DataSink& sink) {
+                                 return body->send(offset, remaining, sink);
+                             });
+}
+
+LauncherServer::LauncherServer(ServerOptions options) : m_state(std::make_unique<State>(std::move(options))) {
+    m_state->installRoutes();
+}
+
+LauncherServer::~LauncherServer() {
+    stop();
+}
+
+bool LauncherServer::start() {
+    State& s = *m_state;
+    if (s.listener.joinable() || s.gate.isStopping()) {
+        s.error = "the server was already started";
+        return false;
+    }
+    if (!s.options.filesDir.empty()) {
+        std::error_code error;
+        auto root = std::filesystem::canonical(s.options.filesDir, error);
+        if (error || !std::filesystem::is_directory(root, error)) {
+            s.error = "files folder '" + s.options.filesDir + "' is not a folder";
+            return false;
+        }
+        s.filesRoot = std::move(root);
+    }
+
+    if (s.options.port == 0) {
+        s.boundPort = s.http.bind_to_any_port(s.options.bindAddress);
+    } else if (s.http.bind_to_port(s.options.bindAddress, s.options.port)) {
+        s.boundPort = s.options.port;
+    } else {
+        s.boundPort = -1;
+    }
+    if (s.boundPort <= 0) {
+        s.boundPort = 0;
+        s.error = "cannot listen on " + s.options.bindAddress + " port " + std::to_string(s.options.port);
+        return false;
+    }
+
+    s.listener = std::thread([&s] {
+        s.http.listen_after_bind();
+        s.listenerEnded = true;
+    });
+    // A stop() that comes before the accept loop runs would be lost and leave the thread listening for ever.
+    while (!s.http.is_running() && !s.listenerEnded)
+        std::this_thread::sleep_for(startPollInterval);
+    if (s.listenerEnded) {
+        s.listener.join();
+        s.error = "the accept loop ended at once";
+        return false;
+    }
+    return true;
+}
+
+std::string LauncherServer::startError() const {
+    return m_state->error;
+}
+
+int LauncherServer::port() const {
+    return m_state->boundPort;
+}
+
+std::string LauncherServer::baseUrl() const {
+    const std::string& address = m_state->options.bindAddress;
+    const bool isIpv6 = address.find(':') != std::string::npos;
+    return "http://" + (isIpv6 ? "[" + address + "]" : address) + ":" + std::to_string(port()) + "/";
+}
+
+std::string LauncherServer::describe() const {
+    const State& s = *m_state;
+    const std::string files = s.filesRoot.empty() ? std::string("(none)") : s.filesRoot.string();
+    return "listening on " + baseUrl() + "  document=" + s.options.documentPath + "  files=" + files + " under " +
+           s.options.filesPrefix;
+}
+
+bool LauncherServer::isRunning() const {
+    return m_state->listener.joinable() && !m_state->listenerEnded;
+}
+
+void LauncherServer::stop() {
+    State& s = *m_state;
+    s.gate.stop();
+    if (s.listener.joinable()) {
+        s.http.stop();
+        s.listener.join();
+    }
+}
