@@ -17,9 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +80,45 @@ public:
 
 private:
     fs::path m_path;
+};
+
+// A bare TCP connection, for requests no HTTP client library would send.
+class RawConnection {
+public:
+    explicit RawConnection(int port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawConnection() { ::close(m_fd); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    [[nodiscard]] bool send(const std::string& bytes) {
+        return m_connected && ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // Reads until `until` shows up, the peer closes, or the time runs out.
+    [[nodiscard]] std::string receive(const std::string& until, std::chrono::milliseconds timeout) {
+        std::string got;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (got.find(until) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd waitFor{m_fd, POLLIN, 0};
+            if (::poll(&waitFor, 1, 50) <= 0)
+                continue;
+            char block[4096];
+            const ssize_t n = ::read(m_fd, block, sizeof block);
+            if (n <= 0)
+                break;
+            got.append(block, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+
+private:
+    int m_fd;
+    bool m_connected = false;
 };
 
 class LauncherServerTest : public ::testing::Test {
@@ -139,6 +181,26 @@ TEST_F(LauncherServerTest, AnswersTheDocumentAndReReadsItAtEachRequest) {
     auto afterEdit = c.Post("/get_data.php?7", "", "application/x-www-form-urlencoded");
     ASSERT_TRUE(afterEdit);
     EXPECT_EQ(afterEdit->body, edited);
+
+    // A POST that declares no body at all ("curl -X POST") is answered at once, not after a read time-out.
+    const std::string bare = "POST /get_data.php?11 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    RawConnection raw(m_server->port());
+    const auto bareStarted = std::chrono::steady_clock::now();
+    ASSERT_TRUE(raw.send(bare));
+    const std::string bareReply = raw.receive("\"files\":[]}\n", std::chrono::seconds(4));
+    EXPECT_LT(std::chrono::steady_clock::now() - bareStarted, std::chrono::seconds(1));
+    EXPECT_EQ(bareReply.rfind("HTTP/1.1 200", 0), 0u) << bareReply;
+    EXPECT_NE(bareReply.find(edited), std::string::npos) << bareReply;
+
+    // Form fields in the body are read and dropped; the same connection then carries the next request.
+    httplib::Client keepAlive("127.0.0.1", m_server->port());
+    keepAlive.set_keep_alive(true);
+    auto withFields = keepAlive.Post("/get_data.php?12", "player=1&realm=2", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(withFields);
+    EXPECT_EQ(withFields->body, edited);
+    auto next = keepAlive.Get("/get_data.php?13");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->body, edited);
 
     fs::remove(m_document);
     auto missing = c.Post("/get_data.php?8", "", "application/x-www-form-urlencoded");
@@ -382,6 +444,10 @@ TEST_F(LauncherServerTest, ThrottlesAndDelaysFilesButStopsAtOnce) {
         auto slow = client().Get("/files/big.bin");
         EXPECT_TRUE(!slow || slow->body.size() < 8u * 1024 * 1024);
     });
+    // An idle keep-alive connection must not hold up the stop either.
+    RawConnection idle(m_server->port());
+    ASSERT_TRUE(idle.send("GET /get_data.php?2 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n"));
+    EXPECT_EQ(idle.receive("\"version\":3}", std::chrono::seconds(2)).rfind("HTTP/1.1 200", 0), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs + 300));
     const auto stopStarted = std::chrono::steady_clock::now();
     m_server->stop();

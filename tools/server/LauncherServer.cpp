@@ -28,6 +28,7 @@ constexpr std::size_t throttleBlocksPerSecond = 10;
 constexpr std::size_t maxDocumentBytes = 16 * 1024 * 1024;
 constexpr std::size_t maxRequestBodyBytes = 64 * 1024;
 constexpr std::size_t bytesPerKiB = 1024;
+constexpr time_t keepAliveSeconds = 1;
 constexpr auto startPollInterval = std::chrono::milliseconds(1);
 constexpr const char* documentPath = "/get_data.php";
 
@@ -230,7 +231,22 @@ void LauncherServer::State::installRoutes() {
         return httplib::Server::HandlerResponse::Unhandled;
     });
 
-    http.Post("/get_data\\.php", [this](const httplib::Request&, httplib::Response& res) { serveDocument(res); });
+    // The launcher's POST carries no fields. A body of declared length is read and dropped, so the connection can
+    // carry the next request. A POST that declares none has no body, but the library, left to read it, waits for
+    // the client to close (a 5 s stall, then 400 for "curl -X POST"): it is not read and the connection ends.
+    http.Post("/get_data\\.php",
+              [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+                  const bool declared = req.has_header("Content-Length") ||
+                                        req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
+                  std::size_t dropped = 0;
+                  const bool drained = declared && reader([&dropped](const char*, std::size_t length) {
+                                           dropped += length;
+                                           return dropped <= maxRequestBodyBytes;
+                                       });
+                  if (!drained)
+                      res.set_header("Connection", "close");
+                  serveDocument(res);
+              });
     http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         if (req.path == documentPath) {
             serveDocument(res);
@@ -247,6 +263,8 @@ void LauncherServer::State::installRoutes() {
                   (bytes.empty() ? std::to_string(res.body.size()) : bytes));
     });
     http.set_payload_max_length(maxRequestBodyBytes);
+    // An idle keep-alive connection holds its worker until this runs out, and stop() waits for every worker.
+    http.set_keep_alive_timeout(keepAliveSeconds);
 }
 
 void LauncherServer::State::serveDocument(httplib::Response& res) const {
