@@ -141,7 +141,7 @@ void hourglass(cairo_t* cr, double cx, double cy, double h, Rgba colour) {
 } // namespace
 
 TextStyle persianStyle(double px) {
-    return {"Nazli", PANGO_WEIGHT_BOLD, px, 0};
+    return {"Titr", PANGO_WEIGHT_BOLD, px, 0};
 }
 
 void paintSideButton(Canvas& c, const std::string& text, Language language, bool hovered) {
@@ -169,7 +169,7 @@ void paintSideButton(Canvas& c, const std::string& text, Language language, bool
     diamond(cr, x0 + w - 12, buttonHeight / 2.0, 4, gem);
 
     const bool latin = language == Language::English;
-    const TextStyle style = latin ? TextStyle{"DejaVu Serif", PANGO_WEIGHT_BOLD, 17, 0.6} : persianStyle(20);
+    const TextStyle style = latin ? TextStyle{"DejaVu Serif", PANGO_WEIGHT_BOLD, 17, 0.6} : persianStyle(24);
     const Rgba top = hovered ? hex(0xffffff) : hex(0xfbecc4);
     const Rgba bottom = hovered ? hex(0xffe6a0) : hex(0xd9b878);
     label(cr, text, style, latin, buttonWidth / 2.0, buttonHeight / 2.0, top, bottom, hex(0x000000, 0.85));
@@ -224,12 +224,24 @@ void paintPlayButton(Canvas& c, Language language, PlayState state) {
 
     switch (state) {
     case PlayState::Available:
-        plate(c, outer, inner, y0, y1, hex(0xf6cf6a), hex(0x9c5e14), hex(0xfff4c8), hex(0x6a3e0c), hex(0xffb030, 0.75),
-              6);
+        plate(c, outer, inner, y0, y1, hex(0xeec060), hex(0x94580f), hex(0xfff0c0), hex(0x6a3e0c), hex(0xffa020, 0.6),
+              5);
         break;
     case PlayState::Hovered:
-        plate(c, outer, inner, y0, y1, hex(0xffe79a), hex(0xc7801e), hex(0xffffff), hex(0x9a6014), hex(0xffd060, 1.0),
-              9);
+        // A wide halo first, then the plate with a tight bright one: the hovered button burns.
+        glow(c, 10, hex(0xffc040, 1.0), outer);
+        plate(c, outer, inner, y0, y1, hex(0xfff0b0), hex(0xd8902a), hex(0xffffff), hex(0xb07018), hex(0xfff0a0, 1.0),
+              4);
+        cairo_save(cr);
+        inner(cr);
+        cairo_clip(cr);
+        {
+            auto shine = linear(90, y0, 150, y1,
+                                {{0.0, hex(0xffffff, 0.0)}, {0.5, hex(0xffffff, 0.35)}, {1.0, hex(0xffffff, 0.0)}});
+            cairo_set_source(cr, shine.get());
+            cairo_paint(cr);
+        }
+        cairo_restore(cr);
         break;
     case PlayState::Waiting:
         plate(c, outer, inner, y0, y1, hex(0x5c5a58), hex(0x262524), hex(0x9a9894), hex(0x3a3936), {}, 0);
@@ -257,16 +269,17 @@ void paintPlayButton(Canvas& c, Language language, PlayState state) {
     const std::string text = latin ? "PLAY" : "شروع بازی";
     const double cx = playWidth / 2.0;
     if (state == PlayState::Waiting) {
-        const TextStyle big = latin ? TextStyle{"DejaVu Serif", PANGO_WEIGHT_BOLD, 34, 5} : persianStyle(34);
-        label(cr, text, big, latin, cx, 46, hex(0x8e8c88), hex(0x6a6864), hex(0x000000, 0.7));
+        const TextStyle big = latin ? TextStyle{"DejaVu Serif", PANGO_WEIGHT_BOLD, 34, 5} : persianStyle(32);
+        label(cr, text, big, latin, cx, latin ? 46 : 43, hex(0x8e8c88), hex(0x6a6864), hex(0x000000, 0.7));
         const std::string wait = latin ? "PLEASE WAIT" : "لطفاً صبر کنید";
-        const TextStyle small = latin ? TextStyle{"DejaVu Sans", PANGO_WEIGHT_BOLD, 11, 1.5} : persianStyle(14);
+        const TextStyle small = latin ? TextStyle{"DejaVu Sans", PANGO_WEIGHT_BOLD, 11, 1.5} : persianStyle(16);
         LayoutPtr l = makeLayout(cr, wait, small);
         const double glassW = 12;
         const Box ink = inkOf(l.get());
         const double total = ink.w + glassW + 6;
-        hourglass(cr, cx - total / 2 + glassW / 2, 73, 12, hex(0xd0cec8));
-        label(cr, wait, small, latin, cx - total / 2 + glassW + 6 + ink.w / 2, 73, hex(0xe0ded8), hex(0xb8b6b0),
+        const double subY = latin ? 73 : 75;
+        hourglass(cr, cx - total / 2 + glassW / 2, subY, 12, hex(0xd0cec8));
+        label(cr, wait, small, latin, cx - total / 2 + glassW + 6 + ink.w / 2, subY, hex(0xe0ded8), hex(0xb8b6b0),
               hex(0x000000, 0.8));
         return;
     }

@@ -56,6 +56,23 @@ void paintCursor(Canvas& c, bool active) {
     cairo_set_line_width(cr, 0.9);
     cairo_stroke(cr);
     cairo_restore(cr);
+
+    if (active) {
+        // A spark beside the tip says "this can be clicked".
+        const double sx = 22, sy = 7;
+        glow(c, 2, hex(0xfff0a0, 0.9), [&](cairo_t* g) { cairo_arc(g, sx, sy, 2.5, 0, 2 * M_PI); });
+        setColour(cr, hex(0xffffff));
+        cairo_move_to(cr, sx, sy - 6);
+        cairo_line_to(cr, sx + 1.2, sy - 1.2);
+        cairo_line_to(cr, sx + 6, sy);
+        cairo_line_to(cr, sx + 1.2, sy + 1.2);
+        cairo_line_to(cr, sx, sy + 6);
+        cairo_line_to(cr, sx - 1.2, sy + 1.2);
+        cairo_line_to(cr, sx - 6, sy);
+        cairo_line_to(cr, sx - 1.2, sy - 1.2);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+    }
 }
 
 } // namespace artwork

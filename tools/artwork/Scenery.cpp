@@ -15,7 +15,9 @@ constexpr std::uint64_t skySeed = 0x5eed0001;
 constexpr std::uint64_t ridgeSeed = 0x5eed0002;
 constexpr std::uint64_t treeSeed = 0x5eed0003;
 constexpr int starCount = 520;
-constexpr double moonX = 688, moonY = 352, moonRadius = 46;
+constexpr double moonX = 700, moonY = 384, moonRadius = 40;
+// The keep stands low on the right, below the button column, against the moon.
+constexpr double castleDrop = 56;
 constexpr double horizonY = 430;
 
 const Rgba gold = hex(0xe8c170);
@@ -35,6 +37,16 @@ std::vector<double> ridge(Random& rng, int depth, double base, double amplitude,
         spread *= roughness;
     }
     return h;
+}
+
+// Opens a valley in a ridge under the moon, so the moon rises clear of the peaks behind the keep.
+void openValley(std::vector<double>& h, double depth, double halfWidth) {
+    const double dx = (windowWidth + 40.0) / static_cast<double>(h.size() - 1);
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        const double d = std::abs(-20 + dx * static_cast<double>(i) - moonX) / halfWidth;
+        if (d < 1)
+            h[i] += depth * (1 - d * d) * (1 - d * d);
+    }
 }
 
 void ridgePath(cairo_t* cr, const std::vector<double>& h, double bottom) {
@@ -108,7 +120,7 @@ void paintSky(Canvas& c) {
     cairo_fill(cr);
     const double maria[][3] = {{-14, -8, 13}, {10, 6, 9}, {-4, 18, 7}, {18, -16, 6}, {-22, 12, 5}};
     for (const auto& m : maria) {
-        setColour(cr, hex(0xa08a68, 0.18));
+        setColour(cr, hex(0xa08a68, 0.1));
         cairo_arc(cr, moonX + m[0], moonY + m[1], m[2], 0, 2 * M_PI);
         cairo_fill(cr);
     }
@@ -118,8 +130,9 @@ void paintMountains(Canvas& c) {
     cairo_t* cr = c.cr();
     Random rng(ridgeSeed);
 
-    const auto far = ridge(rng, 8, 330, 70, 0.55);
-    auto farFill = linear(0, 250, 0, 480, {{0.0, hex(0x2c2b52)}, {1.0, hex(0x1b1a36)}});
+    auto far = ridge(rng, 8, 340, 90, 0.55);
+    openValley(far, 90, 190);
+    auto farFill = linear(0, 250, 0, 480, {{0.0, hex(0x3a3868)}, {0.5, hex(0x2a2850)}, {1.0, hex(0x1b1a36)}});
     ridgePath(cr, far, windowHeight);
     cairo_set_source(cr, farFill.get());
     cairo_fill(cr);
@@ -145,7 +158,8 @@ void paintMountains(Canvas& c) {
     cairo_rectangle(cr, 0, 330, windowWidth, 140);
     cairo_fill(cr);
 
-    const auto mid = ridge(rng, 7, 420, 55, 0.5);
+    auto mid = ridge(rng, 7, 420, 55, 0.5);
+    openValley(mid, 40, 150);
     auto midFill = linear(0, 360, 0, 520, {{0.0, hex(0x1a1933)}, {1.0, hex(0x0f0f22)}});
     ridgePath(cr, mid, windowHeight);
     cairo_set_source(cr, midFill.get());
@@ -201,26 +215,29 @@ void castleShape(cairo_t* cr) {
 
 void paintCastle(Canvas& c) {
     cairo_t* cr = c.cr();
+    cairo_save(cr);
+    cairo_translate(cr, 0, castleDrop);
     // Moonlit rim: the silhouette drawn slightly offset in a pale tone first.
     cairo_save(cr);
     cairo_translate(cr, -1.2, -1.0);
     castleShape(cr);
-    setColour(cr, hex(0x6c6a9a, 0.7));
+    setColour(cr, hex(0x8c88c0, 0.75));
     cairo_fill(cr);
     cairo_restore(cr);
     castleShape(cr);
     setColour(cr, hex(0x090a16));
     cairo_fill(cr);
+    cairo_restore(cr);
 
     // Warm windows, each with a small glow.
     const double windows[][2] = {{688, 392}, {708, 392}, {698, 418}, {712, 344}, {640, 440}, {760, 446}, {684, 430}};
     glow(c, 5, hex(0xffb347, 0.9), [&](cairo_t* g) {
         for (const auto& w : windows)
-            cairo_rectangle(g, w[0] - 1.5, w[1] - 2, 4, 6);
+            cairo_rectangle(g, w[0] - 1.5, w[1] + castleDrop - 2, 4, 6);
     });
     for (const auto& w : windows) {
         setColour(cr, hex(0xffd27a));
-        cairo_rectangle(cr, w[0], w[1], 2, 4);
+        cairo_rectangle(cr, w[0], w[1] + castleDrop, 2, 4);
         cairo_fill(cr);
     }
 }
@@ -272,7 +289,7 @@ void paintVignette(Canvas& c) {
 // at the bottom right.
 void paintTextPanels(Canvas& c) {
     cairo_t* cr = c.cr();
-    glow(c, 8, hex(0x000000, 0.55), [](cairo_t* g) { roundedRect(g, 12, 60, 548, 344, 10); });
+    glow(c, 8, hex(0x000000, 0.5), [](cairo_t* g) { roundedRect(g, 12, 60, 548, 344, 10); });
     roundedRect(cr, 10.5, 57.5, 552, 350, 9);
     auto rim =
         linear(0, 57, 0, 408, {{0.0, hex(0xe8c170, 0.45)}, {0.5, hex(0xe8c170, 0.12)}, {1.0, hex(0xe8c170, 0.3)}});
@@ -324,7 +341,7 @@ void paintTitle(Canvas& c, Language language) {
 
     double ruleEnd = at.x + at.w + 40;
     if (language == Language::Finglish) {
-        TextStyle fa{"Nazli", PANGO_WEIGHT_BOLD, 26, 0};
+        TextStyle fa{"Titr", PANGO_WEIGHT_BOLD, 30, 0};
         LayoutPtr name = makeLayout(cr, "وارنهولد", fa);
         const Box nink = inkOf(name.get());
         cairo_new_path(cr);
