@@ -280,6 +280,16 @@ void paintForeground(Canvas& c) {
 
 void paintVignette(Canvas& c) {
     cairo_t* cr = c.cr();
+    // Warm light pooling where the Play button stands, and low fog over the forest.
+    auto pool = radial(400, 545, 20, 230, {{0.0, hex(0xffb040, 0.22)}, {1.0, hex(0xffb040, 0.0)}});
+    cairo_set_source(cr, pool.get());
+    cairo_paint(cr);
+    auto fog =
+        linear(0, 520, 0, 600, {{0.0, hex(0x7a78a8, 0.0)}, {0.6, hex(0x7a78a8, 0.12)}, {1.0, hex(0x7a78a8, 0.04)}});
+    cairo_set_source(cr, fog.get());
+    cairo_rectangle(cr, 0, 520, windowWidth, 80);
+    cairo_fill(cr);
+
     auto v = radial(400, 300, 260, 560, {{0.0, hex(0x000000, 0.0)}, {1.0, hex(0x000000, 0.62)}});
     cairo_set_source(cr, v.get());
     cairo_paint(cr);
@@ -296,6 +306,19 @@ void paintTextPanels(Canvas& c) {
     cairo_set_source(cr, rim.get());
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
+
+    // Gold brackets on the panel's corners.
+    const double corners[][4] = {
+        {10.5, 57.5, 1, 1}, {562.5, 57.5, -1, 1}, {10.5, 407.5, 1, -1}, {562.5, 407.5, -1, -1}};
+    setColour(cr, hex(0xe8c170, 0.8));
+    cairo_set_line_width(cr, 1.5);
+    for (const auto& k : corners) {
+        cairo_move_to(cr, k[0] + k[2] * 16, k[1]);
+        cairo_line_to(cr, k[0] + k[2] * 4, k[1]);
+        cairo_curve_to(cr, k[0] + k[2] * 1, k[1], k[0], k[1] + k[3] * 1, k[0], k[1] + k[3] * 4);
+        cairo_line_to(cr, k[0], k[1] + k[3] * 16);
+        cairo_stroke(cr);
+    }
 
     // A thin rule between the announcement and the realm lines.
     auto rule = linear(20, 0, 320, 0, {{0.0, hex(0xe8c170, 0.5)}, {1.0, hex(0xe8c170, 0.0)}});
