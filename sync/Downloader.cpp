@@ -18,10 +18,70 @@ constexpr const char* allowedProtocols = "http,https";
 constexpr long firstSuccessStatus = 200;
 constexpr long firstNonSuccessStatus = 300;
 
+// While no byte arrives libcurl calls its progress function only about once a second; waking this often to look
+// at the stop flag ends a transfer from a silent server promptly too.
+constexpr int stopCheckIntervalMs = 100;
+
 struct CurlDeleter {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+// Removes the transfer from the multi handle before either is cleaned up, as libcurl requires.
+class MultiTransfer {
+public:
+    explicit MultiTransfer(CURL* easy) : m_multi(curl_multi_init()), m_easy(easy) {
+        m_added = m_multi != nullptr && curl_multi_add_handle(m_multi, m_easy) == CURLM_OK;
+    }
+    ~MultiTransfer() {
+        if (m_added) {
+            curl_multi_remove_handle(m_multi, m_easy);
+        }
+        if (m_multi != nullptr) {
+            curl_multi_cleanup(m_multi);
+        }
+    }
+    MultiTransfer(const MultiTransfer&) = delete;
+    MultiTransfer& operator=(const MultiTransfer&) = delete;
+
+    [[nodiscard]] bool ready() const noexcept { return m_added; }
+    [[nodiscard]] CURLM* get() const noexcept { return m_multi; }
+
+private:
+    CURLM* m_multi;
+    CURL* m_easy;
+    bool m_added = false;
+};
+
+// Runs the transfer to its end, or until `stop` is set.
+CURLcode perform(CURL* easy, const StopFlag& stop) {
+    const MultiTransfer transfer(easy);
+    if (!transfer.ready()) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    int running = 1;
+    while (running > 0) {
+        if (curl_multi_perform(transfer.get(), &running) != CURLM_OK) {
+            return CURLE_RECV_ERROR;
+        }
+        if (running == 0) {
+            break;
+        }
+        if (stop.load()) {
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        if (curl_multi_poll(transfer.get(), nullptr, 0, stopCheckIntervalMs, nullptr) != CURLM_OK) {
+            return CURLE_RECV_ERROR;
+        }
+    }
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(transfer.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+            return message->data.result;
+        }
+    }
+    return CURLE_RECV_ERROR;
+}
 
 std::optional<std::string> initialiseCurlOnce() {
     static std::once_flag once;
@@ -122,7 +182,7 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& target,
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlError);
 
-    const CURLcode code = curl_easy_perform(handle);
+    const CURLcode code = perform(handle, stop);
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
 

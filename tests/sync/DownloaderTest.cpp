@@ -232,6 +232,20 @@ TEST_F(DownloaderTest, StopFlagEndsATransferWithinASecond) {
     EXPECT_LT(returnedAt - stoppedAt, 1s);
     EXPECT_TRUE(folderContents().empty());
 
+    // A server that has gone silent is left just as quickly.
+    m_stop = false;
+    std::thread silentStopper([&] {
+        std::this_thread::sleep_for(300ms);
+        stoppedAt = std::chrono::steady_clock::now();
+        m_stop = true;
+    });
+    const DownloadResult silent = DownloadToFile(url("/stall"), target(), m_stop);
+    const auto silentReturnedAt = std::chrono::steady_clock::now();
+    silentStopper.join();
+    EXPECT_EQ(silent.error, DownloadError::Stopped) << silent.toString();
+    EXPECT_LT(silentReturnedAt - stoppedAt, 1s);
+    EXPECT_TRUE(folderContents().empty());
+
     // Already set: nothing is requested at all.
     const int before = m_requests;
     EXPECT_EQ(DownloadToFile(url("/body"), target(), m_stop).error, DownloadError::Stopped);
