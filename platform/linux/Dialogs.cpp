@@ -139,7 +139,8 @@ std::optional<bool> askKdialog(std::string_view caption, std::string_view text, 
 }
 
 std::optional<bool> askSfml(std::string_view caption, std::string_view text, bool question) {
-    if (!detail::canOpenX11Display()) {
+    const detail::X11Connection connection = detail::openX11Display();
+    if (!connection) {
         return std::nullopt;
     }
     return detail::runMessageBoxWindow(caption, text,

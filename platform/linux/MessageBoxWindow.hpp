@@ -14,7 +14,7 @@ enum class MessageButtons { Ok, YesNo };
 
 /// Shows a window titled `caption` with the error icon, `text` wrapped, and the buttons; waits until it is answered.
 /// True for OK or Yes (clicked, or Return); false for No, Escape or closing the window. Needs an X display that
-/// canOpenX11Display() accepted.
+/// openX11Display() opened (and still holds open).
 [[nodiscard]] bool runMessageBoxWindow(std::string_view caption, std::string_view text, MessageButtons buttons);
 
 /// Where button `index` (0 = OK or Yes, 1 = No) sits in a box window of `windowSize`.

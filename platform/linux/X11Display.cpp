@@ -1,19 +1,13 @@
-// Opens and closes the X display once through libX11, loaded at run time: SFML already maps it into the process.
+// Opens the X display through libX11 loaded at run time: SFML already maps it into the process, unlinked to us.
 #include "platform/linux/X11Display.hpp"
 
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <memory>
 
 namespace platform::detail {
 
 namespace {
-
-struct LibraryCloser {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-using Library = std::unique_ptr<void, LibraryCloser>;
 
 using OpenDisplayFunction = void* (*)(const char*);
 using CloseDisplayFunction = int (*)(void*);
@@ -24,22 +18,31 @@ template <typename Function> Function symbol(void* library, const char* name) {
 
 } // namespace
 
-bool canOpenX11Display() {
+void X11DisplayCloser::operator()(void* display) const {
+    if (closeDisplay != nullptr) {
+        closeDisplay(display);
+    }
+}
+
+X11Connection openX11Display() {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0') {
-        return false;
+        return {};
     }
-    const Library library(dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL));
+    const std::shared_ptr<void> library(dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL), [](void* handle) {
+        if (handle != nullptr) {
+            dlclose(handle);
+        }
+    });
     if (!library) {
-        return false;
+        return {};
     }
     const auto openDisplay = symbol<OpenDisplayFunction>(library.get(), "XOpenDisplay");
     const auto closeDisplay = symbol<CloseDisplayFunction>(library.get(), "XCloseDisplay");
     if (openDisplay == nullptr || closeDisplay == nullptr) {
-        return false;
+        return {};
     }
-    const std::unique_ptr<void, CloseDisplayFunction> connection(openDisplay(nullptr), closeDisplay);
-    return connection != nullptr;
+    return X11Connection(openDisplay(nullptr), X11DisplayCloser{library, closeDisplay});
 }
 
 } // namespace platform::detail
