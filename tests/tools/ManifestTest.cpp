@@ -594,6 +594,13 @@ TEST(ManifestBinary, WritesTheDocumentAndUsesItsExitCodes) {
     ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
     EXPECT_EQ(parseClean(toStdout.out)["files"].arrayLength(), 3); // data.json is an ordinary file here
 
+    // An empty folder (hidden files only) still gives a "files" array, an empty one.
+    TempFolder empty;
+    empty.write(".htaccess", "x");
+    const RunResult none = runManifest("'" + empty.path().string() + "' http://h/", scratch);
+    ASSERT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_EQ(none.out, "{\n  \"files\": []\n}\n");
+
     // A damaged document is left alone.
     site.write("broken.json", "{\"lang\": \"fa\",}");
     const std::string broken = (site.path() / "broken.json").string();
