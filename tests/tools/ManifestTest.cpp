@@ -117,7 +117,7 @@ RunResult runManifest(const std::string& arguments, const TempFolder& scratch) {
 
 } // namespace
 
-TEST(GlobPattern, MatchesSegmentsClassesAndDoubleStars) {
+TEST(ManifestGlob, MatchesSegmentsClassesAndDoubleStars) {
     struct Case {
         const char* pattern;
         const char* path;
@@ -178,7 +178,7 @@ TEST(GlobPattern, MatchesSegmentsClassesAndDoubleStars) {
     EXPECT_FALSE(anyMatches({}, longPath));
 }
 
-TEST(UrlPath, PercentEncodesSegmentsAndChecksTheBase) {
+TEST(ManifestUrl, PercentEncodesSegmentsAndChecksTheBase) {
     EXPECT_EQ(percentEncodePath("Data/patch A.MPQ"), "Data/patch%20A.MPQ");
     EXPECT_EQ(percentEncodePath("Data/enUS/\xc3\xa9t\xc3\xa9.txt"), "Data/enUS/%C3%A9t%C3%A9.txt");
     EXPECT_EQ(percentEncodePath("a-b_c.d~e/F0"), "a-b_c.d~e/F0");
@@ -196,7 +196,7 @@ TEST(UrlPath, PercentEncodesSegmentsAndChecksTheBase) {
     }
 }
 
-TEST(FolderScan, ListsNestedFilesSortedAndSkipsHiddenExcludedAndSpecial) {
+TEST(ManifestScan, ListsNestedFilesSortedAndSkipsHiddenExcludedAndSpecial) {
     TempFolder folder;
     folder.write("Wow.exe", "exe");
     folder.write("Data/patch.MPQ", "12345");
@@ -237,7 +237,7 @@ TEST(FolderScan, ListsNestedFilesSortedAndSkipsHiddenExcludedAndSpecial) {
     EXPECT_EQ(withHidden.files.size(), paths.size() + 3); // .git/config, .htaccess, Data/.hidden/x
 }
 
-TEST(FolderScan, ReportsWhatWindowsCannotHoldAndWhatCannotBeRead) {
+TEST(ManifestScan, ReportsWhatWindowsCannotHoldAndWhatCannotBeRead) {
     TempFolder folder;
     folder.write("Data/Patch.MPQ", "a");
     folder.write("data/patch.mpq", "b");
@@ -267,7 +267,7 @@ TEST(FolderScan, ReportsWhatWindowsCannotHoldAndWhatCannotBeRead) {
     }
 }
 
-TEST(Hashing, GivesKnownDigestsOnEveryThreadCountAndStopsOnAFailure) {
+TEST(ManifestHashing, GivesKnownDigestsOnEveryThreadCountAndStopsOnAFailure) {
     TempFolder folder;
     // Spans several read blocks and ends mid-block.
     std::string big(3 * StreamingMd5::defaultBlockSize + 17, '\0');
@@ -328,7 +328,7 @@ TEST(Hashing, GivesKnownDigestsOnEveryThreadCountAndStopsOnAFailure) {
     EXPECT_TRUE(hashFiles({}, {}).ok);
 }
 
-TEST(JsonWriter, StringsComeBackByteExactThroughTheLaunchersParser) {
+TEST(ManifestJsonWriter, StringsComeBackByteExactThroughTheLaunchersParser) {
     std::string everyByte;
     for (int b = 0; b < 256; ++b) {
         everyByte += static_cast<char>(b);
@@ -397,7 +397,7 @@ TEST(JsonWriter, StringsComeBackByteExactThroughTheLaunchersParser) {
     EXPECT_EQ(pretty.text(), "{\n  \"a\": [],\n  \"b\": {\n    \"c\": 1\n  }\n}\n");
 }
 
-TEST(ServerDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
+TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
     const std::string original = R"({
         "version": 3, "lang": "fa", "ratio": 2.5, "big": 1e+2, "neg": -7, "on": true, "off": false, "nothing": null,
         "announce": "Line one\nLine two \u0041 \"quoted\" C:\\path\ttab",
@@ -454,7 +454,7 @@ TEST(ServerDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
     EXPECT_EQ(parseClean(empty)["files"].arrayLength(), 0);
 }
 
-TEST(ServerDocument, RefusesDocumentsTheParserHadToRepair) {
+TEST(ManifestDocument, RefusesDocumentsTheParserHadToRepair) {
     for (const char* damaged :
          {"", "[1, 2]", "\"text\"", "{\"a\": 1,}", "{\"a\": [1 2]}", "{\"a\" 1}", "{\"a\": tru}"}) {
         const DocumentLoad load = parseServerDocument(damaged, "'doc.json'");
@@ -498,7 +498,7 @@ TEST(ManifestEntry, BuildsAddressLocationAndFlagsFromTheRules) {
     EXPECT_EQ(makeManifestEntry({"Data/enUS/a", {}, 0}, "", rules).location, "Data/enUS/a");
 }
 
-TEST(CommandLine, ParsesOptionFormsAndRefusesContradictions) {
+TEST(ManifestCommandLine, ParsesOptionFormsAndRefusesContradictions) {
     const CommandLineResult parsed =
         parseCommandLine({"--required", "Wow.exe", "--required=Data/*", "--game-data", "Data/**", "--exclude=*.log",
                           "-j3", "-o", "out.json", "--forward-slashes", "--", "-folder", "http://h/"});
@@ -531,7 +531,7 @@ TEST(CommandLine, ParsesOptionFormsAndRefusesContradictions) {
     }
 }
 
-TEST(AtomicFile, ReplacesWholeAndKeepsThePermissions) {
+TEST(ManifestAtomicFile, ReplacesWholeAndKeepsThePermissions) {
     TempFolder folder;
     const auto target = folder.path() / "data.json";
     folder.write("data.json", "old");
