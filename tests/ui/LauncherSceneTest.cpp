@@ -1,0 +1,395 @@
+// The scene in a private X server: window and layout, what each frame draws, the click action, and real X input.
+#include "ui/LauncherScene.hpp"
+
+#include "net/JsonValue.hpp"
+#include "sync/Launcher.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Window/Window.hpp>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/prctl.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int displayStartTimeoutMs = 15000;
+constexpr int framesPerStep = 4;
+
+// Starts an Xvfb of this test's own and points DISPLAY at it before SFML first opens the display. The server gets
+// SIGTERM when this process ends, so no test leaves one behind.
+std::string startPrivateXvfb() {
+    int ready[2];
+    if (pipe(ready) != 0)
+        return {};
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0)
+        return {};
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(1);
+        close(ready[0]);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        const std::string fd = std::to_string(ready[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    std::string number;
+    pollfd watch{ready[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&watch, 1, displayStartTimeoutMs) > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(ready[0]);
+    if (number.empty())
+        return {};
+    const std::string display = ":" + number;
+    setenv("DISPLAY", display.c_str(), 1);
+    return display;
+}
+
+bool displayAvailable() {
+    static const bool available = [] {
+        if (!startPrivateXvfb().empty())
+            return true;
+        return std::getenv("DISPLAY") != nullptr; // no Xvfb here: fall back to the session's display
+    }();
+    return available;
+}
+
+#define REQUIRE_DISPLAY()                                                                                              \
+    if (!displayAvailable())                                                                                           \
+    GTEST_SKIP() << "no X server"
+
+int run(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+sf::Image render(LauncherScene& scene, const PointerState& pointer) {
+    sf::RenderTexture target;
+    const sf::Vector2f size = scene.backgroundSize();
+    EXPECT_TRUE(target.create(static_cast<unsigned>(size.x), static_cast<unsigned>(size.y)));
+    scene.drawFrame(target, pointer);
+    target.display();
+    return target.getTexture().copyToImage();
+}
+
+// The background with the given sprites drawn over it, as they stand in the scene.
+sf::Image reference(const LauncherScene& scene, std::initializer_list<int> images) {
+    sf::RenderTexture target;
+    const sf::Vector2f size = scene.backgroundSize();
+    EXPECT_TRUE(target.create(static_cast<unsigned>(size.x), static_cast<unsigned>(size.y)));
+    target.clear(sf::Color::Black);
+    target.draw(scene.sprite(ui::background));
+    for (const int image : images)
+        target.draw(scene.sprite(image));
+    target.display();
+    return target.getTexture().copyToImage();
+}
+
+// Pixels of `area` that differ between the two images by more than a rounding step.
+unsigned differingPixels(const sf::Image& a, const sf::Image& b, const sf::FloatRect& area) {
+    unsigned count = 0;
+    const auto channelDiffers = [](sf::Uint8 x, sf::Uint8 y) { return std::abs(int(x) - int(y)) > 2; };
+    for (auto y = static_cast<unsigned>(area.top); y < static_cast<unsigned>(area.top + area.height); ++y)
+        for (auto x = static_cast<unsigned>(area.left); x < static_cast<unsigned>(area.left + area.width); ++x) {
+            const sf::Color p = a.getPixel(x, y);
+            const sf::Color q = b.getPixel(x, y);
+            if (channelDiffers(p.r, q.r) || channelDiffers(p.g, q.g) || channelDiffers(p.b, q.b))
+                ++count;
+        }
+    return count;
+}
+
+sf::Vector2f centre(const sf::Sprite& sprite) {
+    const sf::FloatRect bounds = sprite.getGlobalBounds();
+    return {bounds.left + bounds.width / 2, bounds.top + bounds.height / 2};
+}
+
+const PointerState away{{-100.f, -100.f}, false};
+
+JsonValue serverDocument() {
+    JsonValue document;
+    for (const char* key : {"website", "register", "recruit", "unstuck", "vote", "guide", "donate"})
+        document["links"][key] = JsonValue::parse(std::string("\"https://example.test/") + key + "\"");
+    document["links"]["discord"] = JsonValue::parse("\"wrong: under links\"");
+    document["discord"] = JsonValue::parse("\"https://discord.example.test/\"");
+    return document;
+}
+
+TEST(LauncherScene, WindowAndLayoutFromTheArtwork) {
+    REQUIRE_DISPLAY();
+    for (const Language language : {Language::English, Language::Finglish}) {
+        LauncherScene scene(language);
+        EXPECT_EQ(scene.backgroundSize(), sf::Vector2f(800.f, 600.f));
+        const float columnY[] = {10.f, 55.f, 100.f, 145.f, 190.f, 235.f, 280.f};
+        for (std::size_t row = 0; row < ui::sideColumn.size(); ++row) {
+            EXPECT_EQ(scene.sprite(ui::sideColumn[row].normal).getPosition(), sf::Vector2f(576.f, columnY[row]));
+            EXPECT_EQ(scene.sprite(ui::sideColumn[row].hovered).getPosition(), sf::Vector2f(576.f, columnY[row]));
+        }
+        EXPECT_EQ(scene.sprite(ui::playNormal).getPosition(), sf::Vector2f(236.f, 480.f));
+        EXPECT_EQ(scene.sprite(ui::playUnavailable).getPosition(), sf::Vector2f(236.f, 480.f));
+        EXPECT_EQ(scene.sprite(ui::discordNormal).getPosition(), sf::Vector2f(0.f, 257.f));
+
+        sf::RenderWindow& window = scene.createWindow();
+        ASSERT_TRUE(window.isOpen());
+        EXPECT_EQ(window.getSize(), sf::Vector2u(800, 600));
+        EXPECT_EQ(scene.closeArea(), sf::FloatRect(755.f, 15.f, 30.f, 30.f));
+        EXPECT_EQ(scene.musicArea(), sf::FloatRect(755.f, 56.f, 30.f, 30.f));
+        const std::string title =
+            "xdotool getwindowname " + std::to_string(window.getSystemHandle()) + " | grep -qx 'Varnhold Launcher'";
+        EXPECT_EQ(run(title), 0);
+        scene.close();
+        EXPECT_FALSE(window.isOpen());
+    }
+}
+
+TEST(LauncherScene, PlayImageFollowsCanPlayAndHover) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::English);
+    const sf::FloatRect play = scene.sprite(ui::playNormal).getGlobalBounds();
+    const sf::Vector2f overPlay = centre(scene.sprite(ui::playNormal));
+
+    scene.refresh("Download - Requirements", false);
+    EXPECT_FALSE(scene.playAvailable());
+    const sf::Image unavailable = render(scene, away);
+    EXPECT_EQ(differingPixels(unavailable, reference(scene, {ui::playUnavailable}), play), 0u);
+    ASSERT_GT(differingPixels(unavailable, reference(scene, {ui::playNormal}), play), 1000u)
+        << "the artwork must tell the two Play images apart";
+
+    scene.refresh("Ready to Play", true);
+    EXPECT_EQ(differingPixels(render(scene, away), reference(scene, {ui::playNormal}), play), 0u);
+
+    // Hovered: the hovered image, and the cursor switches to its active form over it.
+    const PointerState hovering{overPlay, false};
+    const sf::Image hovered = render(scene, hovering);
+    const sf::FloatRect cursorArea = scene.sprite(ui::cursorActive).getGlobalBounds();
+    EXPECT_EQ(differingPixels(hovered, reference(scene, {ui::playHovered, ui::cursorActive}), play), 0u);
+    EXPECT_GT(differingPixels(hovered, reference(scene, {ui::playHovered, ui::cursorNormal}), cursorArea), 0u);
+
+    // Unavailable but hovered: still the unavailable image, yet the cursor turns active.
+    scene.refresh("Download - Requirements", false);
+    const sf::Image waiting = render(scene, hovering);
+    EXPECT_EQ(differingPixels(waiting, reference(scene, {ui::playUnavailable, ui::cursorActive}), play), 0u);
+
+    // Away from everything clickable the cursor is the normal one; holding the button makes it active.
+    const PointerState idle{{300.f, 420.f}, false};
+    const sf::FloatRect idleArea = {300.f, 420.f, 32.f, 29.f};
+    const sf::Image normal = render(scene, idle);
+    EXPECT_EQ(differingPixels(normal, reference(scene, {ui::playUnavailable, ui::cursorNormal}), idleArea), 0u);
+    const sf::Image held = render(scene, {idle.position, true});
+    EXPECT_EQ(differingPixels(held, reference(scene, {ui::playUnavailable, ui::cursorActive}), idleArea), 0u);
+}
+
+TEST(LauncherScene, SideButtonsSwitchToTheirHoveredImage) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::Finglish);
+    scene.refresh("", true);
+    for (const ui::ButtonImages& button : ui::sideColumn) {
+        const sf::Sprite& normal = scene.sprite(button.normal);
+        // Hovering one button changes only that button.
+        const sf::Image frame = render(scene, {centre(normal), false});
+        const sf::Image expected = reference(scene, {button.hovered, ui::cursorActive});
+        EXPECT_EQ(differingPixels(frame, expected, normal.getGlobalBounds()), 0u) << button.key;
+    }
+    const sf::Sprite& discord = scene.sprite(ui::discordNormal);
+    const sf::Image frame = render(scene, {centre(discord), false});
+    EXPECT_EQ(
+        differingPixels(frame, reference(scene, {ui::discordHovered, ui::cursorActive}), discord.getGlobalBounds()),
+        0u);
+}
+
+TEST(LauncherScene, PersianAnnouncementIsDrawnOnlyAsTheShapedImage) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::Finglish);
+    const std::string announcement = R"(\u0633\u0644\u0627\u0645 \u062f\u0646\u06cc\u0627\n\u062e\u0648\u0634)";
+    scene.setAnnouncement(announcement);
+    scene.refresh("Amade Bazi", true);
+    const sf::Image plain = render(scene, away);
+    EXPECT_EQ(scene.texts().announcementImage().getTexture(), nullptr) << "no image without the code \"fa\"";
+
+    scene.setLanguageCode("fa");
+    const sf::Image shaped = render(scene, away);
+    const sf::Texture* texture = scene.texts().announcementImage().getTexture();
+    ASSERT_NE(texture, nullptr);
+    EXPECT_GT(texture->getSize().x, 0u);
+    EXPECT_EQ(scene.texts().announcementImage().getPosition(), sf::Vector2f(20.f, 60.f));
+
+    // The shaped image is all that stands there: the frame equals the background with only that image on it.
+    const sf::FloatRect area = scene.texts().announcementImage().getGlobalBounds();
+    sf::RenderTexture target;
+    ASSERT_TRUE(target.create(800, 600));
+    target.clear(sf::Color::Black);
+    target.draw(scene.sprite(ui::background));
+    target.draw(scene.texts().announcementImage());
+    target.display();
+    EXPECT_EQ(differingPixels(shaped, target.getTexture().copyToImage(), area), 0u);
+    EXPECT_GT(differingPixels(shaped, plain, area), 0u);
+}
+
+struct Recorder {
+    std::vector<std::string> opened;
+    int plays = 0;
+    SceneActions actions() {
+        return {[this] { ++plays; }, [this](const std::string& target) { opened.push_back(target); }};
+    }
+};
+
+TEST(LauncherScene, ClickActionAtEachElement) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::English);
+    scene.createWindow();
+    JsonValue document = serverDocument();
+    Launcher launcher;
+    Recorder recorder;
+    const SceneActions actions = recorder.actions();
+
+    for (const ui::ButtonImages& button : ui::sideColumn) {
+        onClick(scene, centre(scene.sprite(button.normal)), document, launcher, actions);
+        ASSERT_FALSE(recorder.opened.empty());
+        EXPECT_EQ(recorder.opened.back(), "https://example.test/" + std::string(button.key));
+    }
+    onClick(scene, centre(scene.sprite(ui::discordNormal)), document, launcher, actions);
+    EXPECT_EQ(recorder.opened.back(), "https://discord.example.test/") << "discord is read from the top level";
+    EXPECT_EQ(recorder.opened.size(), 8u);
+
+    // Play goes to the Play sequence whether or not the game may start yet: it asks the player to wait itself.
+    ASSERT_FALSE(launcher.canPlay());
+    onClick(scene, centre(scene.sprite(ui::playNormal)), document, launcher, actions);
+    EXPECT_EQ(recorder.plays, 1);
+
+    // Nothing clickable, and the music spot with no track: no link, no Play, music stays off.
+    onClick(scene, {400.f, 300.f}, document, launcher, actions);
+    onClick(scene, {770.f, 70.f}, document, launcher, actions);
+    EXPECT_FALSE(launcher.musicOn());
+    EXPECT_EQ(recorder.opened.size(), 8u);
+    EXPECT_EQ(recorder.plays, 1);
+
+    // A missing link reads as the empty text and is handed on anyway.
+    JsonValue bare;
+    onClick(scene, centre(scene.sprite(ui::voteNormal)), bare, launcher, actions);
+    EXPECT_EQ(recorder.opened.back(), "");
+
+    onClick(scene, {770.f, 30.f}, document, launcher, actions);
+    EXPECT_FALSE(scene.window()->isOpen());
+}
+
+TEST(LauncherScene, RunReturnsAtOnceWithoutAWindow) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::English);
+    JsonValue document;
+    Launcher launcher;
+    Recorder recorder;
+    bool framed = false;
+    scene.setFrameHook([&] { framed = true; });
+    scene.run(document, launcher, recorder.actions());
+    EXPECT_FALSE(framed);
+}
+
+// Real X input through xdotool: press, short wait, release; dragging; the focus rule; closing.
+TEST(LauncherScene, RealMouseInput) {
+    REQUIRE_DISPLAY();
+    if (run("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+
+    sf::Window elsewhere(sf::VideoMode(60, 60), "elsewhere", sf::Style::None);
+    elsewhere.setPosition({1100, 900});
+    LauncherScene scene(Language::English);
+    sf::RenderWindow& window = scene.createWindow();
+    window.setPosition({100, 100});
+    scene.setAnnouncement("Welcome");
+    const std::string ours = std::to_string(window.getSystemHandle());
+    const std::string theirs = std::to_string(elsewhere.getSystemHandle());
+
+    JsonValue document = serverDocument();
+    Launcher launcher;
+    Recorder recorder;
+    std::atomic<int> frames{0};
+    std::atomic<bool> scriptDone{false};
+    std::atomic<bool> closed{false};
+    sf::Vector2i lastPosition;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    scene.setFrameHook([&] {
+        ++frames;
+        if (window.isOpen())
+            lastPosition = window.getPosition();
+        else
+            closed = true;
+        if (std::chrono::steady_clock::now() > deadline)
+            scene.close(); // the script got stuck: end the loop rather than hang
+    });
+
+    const auto screen = [](sf::Vector2i windowAt, sf::Vector2f inWindow) {
+        return std::to_string(windowAt.x + static_cast<int>(inWindow.x)) + " " +
+               std::to_string(windowAt.y + static_cast<int>(inWindow.y));
+    };
+    const sf::Vector2f website = centre(scene.sprite(ui::websiteNormal));
+    const sf::Vector2f register_ = centre(scene.sprite(ui::registerNormal));
+    const sf::Vector2f guide = centre(scene.sprite(ui::guideNormal));
+    std::vector<std::string> failures;
+    std::thread script([&] {
+        while (frames < framesPerStep && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        // Each step waits for the loop to run a few frames, so that it has handled what the step sent.
+        const auto xdo = [&](const std::string& args) {
+            if (run("timeout 10 xdotool " + args) != 0)
+                failures.push_back(args);
+            const int seen = frames;
+            while (frames < seen + framesPerStep && !closed && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(5ms);
+        };
+        const auto press = [&](const std::string& at) { xdo("mousemove " + at + " mousedown 1"); };
+        const auto release = [&] { xdo("mouseup 1"); };
+        xdo("windowfocus --sync " + ours);
+        // A press and release over a button opens its link and leaves the window where it was.
+        press(screen({100, 100}, website));
+        release();
+        // A key does nothing.
+        xdo("key Return");
+        // Dragging from an empty spot moves the window with the mouse.
+        press(screen({100, 100}, {300.f, 330.f}));
+        xdo("mousemove " + screen({140, 125}, {300.f, 330.f}));
+        release();
+        // Without the focus the window ignores clicks.
+        xdo("windowfocus --sync " + theirs);
+        press(screen({140, 125}, guide));
+        release();
+        // With the focus back, a drag that starts and ends on a button still clicks it.
+        xdo("windowfocus --sync " + ours);
+        press(screen({140, 125}, register_));
+        xdo("mousemove " + screen({150, 125}, register_));
+        release();
+        press(screen({150, 125}, {770.f, 30.f}));
+        release();
+        scriptDone = true;
+    });
+    scene.run(document, launcher, recorder.actions());
+    script.join();
+
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_TRUE(scriptDone);
+    EXPECT_FALSE(window.isOpen()) << "the close spot ends the loop";
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);
+    const std::vector<std::string> expected{"https://example.test/website", "https://example.test/register"};
+    EXPECT_EQ(recorder.opened, expected);
+    EXPECT_EQ(recorder.plays, 0);
+    EXPECT_EQ(lastPosition, sf::Vector2i(150, 125));
+}
+
+} // namespace
