@@ -28,6 +28,8 @@ bool environmentSet(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
+// VARNHOLD_DIALOG=stderr|sfml|zenity|kdialog picks the backend: for tests, and for a desktop whose dialog program
+// misbehaves. Any other value is ignored.
 std::optional<Backend> forcedBackend() {
     const char* value = std::getenv("VARNHOLD_DIALOG");
     if (value == nullptr) {
