@@ -13,6 +13,8 @@
 namespace {
 
 struct SharedWork {
+    explicit SharedWork(const std::vector<ScannedFile>& list) : files(list), checksums(list.size()) {}
+
     const std::vector<ScannedFile>& files;
     std::vector<std::size_t> order; // file indices, largest first
     std::atomic<std::size_t> next{0};
@@ -57,12 +59,11 @@ void worker(SharedWork& work) {
 } // namespace
 
 HashPoolResult hashFiles(const std::vector<ScannedFile>& files, const HashPoolOptions& options) {
-    SharedWork work{files, {}, {}, {}, {}, {}, {}, {}, 0, {}};
+    SharedWork work(files);
     work.order.resize(files.size());
     std::iota(work.order.begin(), work.order.end(), std::size_t{0});
     std::stable_sort(work.order.begin(), work.order.end(),
                      [&files](std::size_t a, std::size_t b) { return files[a].size > files[b].size; });
-    work.checksums.resize(files.size());
 
     unsigned threadCount = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
     threadCount = std::max(1U, threadCount);
