@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -118,20 +119,17 @@ bool writeTestFile(const std::string& path) {
     return static_cast<bool>(out);
 }
 
-// Each round starts without a target, so both clients create and fill a new file.
-template <typename Run> double bestSeconds(const std::filesystem::path& target, Run run, bool& ok) {
-    double best = 1e300;
-    for (int round = 0; round < rounds; ++round) {
-        std::filesystem::remove(target);
-        const auto start = std::chrono::steady_clock::now();
-        ok = run() && std::filesystem::file_size(target) == fileSize;
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        if (!ok) {
-            return 0;
-        }
-        best = std::min(best, took.count());
+// Each round starts without a target, so both clients create and fill a new file; nullopt when it failed.
+template <typename Run> std::optional<double> timeSeconds(const std::filesystem::path& target, Run run) {
+    std::filesystem::remove(target);
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = run();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::error_code error;
+    if (!ok || std::filesystem::file_size(target, error) != fileSize) {
+        return std::nullopt;
     }
-    return best;
+    return took.count();
 }
 
 } // namespace
@@ -150,12 +148,19 @@ int main() {
         const FileServer server(served);
         const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/served.bin";
         const StopFlag stop{false};
-        bool oursOk = false, theirsOk = false;
-        const double ours = bestSeconds(
-            target, [&] { return static_cast<bool>(DownloadToFile(url, target.string(), stop)); }, oursOk);
         const std::string command = "curl -s -o '" + target.string() + "' '" + url + "'";
-        const double theirs = bestSeconds(
-            target, [&] { return std::system(command.c_str()) == 0; }, theirsOk);
+        // Rounds alternate, so a busy machine slows both contenders alike.
+        bool oursOk = true, theirsOk = true;
+        double ours = 1e300, theirs = 1e300;
+        for (int round = 0; round < rounds && oursOk && theirsOk; ++round) {
+            const auto oursRound =
+                timeSeconds(target, [&] { return static_cast<bool>(DownloadToFile(url, target.string(), stop)); });
+            const auto theirsRound = timeSeconds(target, [&] { return std::system(command.c_str()) == 0; });
+            oursOk = oursRound.has_value();
+            theirsOk = theirsRound.has_value();
+            ours = std::min(ours, oursRound.value_or(ours));
+            theirs = std::min(theirs, theirsRound.value_or(theirs));
+        }
         if (oursOk && theirsOk) {
             const double megabytes = static_cast<double>(fileSize) / 1e6;
             std::printf("file: %.0f MB over loopback, best of %d\n", megabytes, rounds);

@@ -50,15 +50,11 @@ std::string md5sumOf(const std::string& path) {
     return hex;
 }
 
-template <typename Run> double bestSeconds(Run run, std::string& result) {
-    double best = 1e300;
-    for (int round = 0; round < rounds; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        result = run();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
+template <typename Run> double timeSeconds(Run run, std::string& result) {
+    const auto start = std::chrono::steady_clock::now();
+    result = run();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    return took.count();
 }
 
 } // namespace
@@ -89,9 +85,13 @@ int main(int argc, char** argv) {
     const std::string warm = FileMd5(path);
     (void)md5sumOf(path);
 
+    // Rounds alternate, so a busy machine slows both contenders alike.
     std::string ours, theirs;
-    const double oursSeconds = bestSeconds([&] { return FileMd5(path); }, ours);
-    const double theirsSeconds = bestSeconds([&] { return md5sumOf(path); }, theirs);
+    double oursSeconds = 1e300, theirsSeconds = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        oursSeconds = std::min(oursSeconds, timeSeconds([&] { return FileMd5(path); }, ours));
+        theirsSeconds = std::min(theirsSeconds, timeSeconds([&] { return md5sumOf(path); }, theirs));
+    }
 
     if (!ownFolder.empty()) {
         std::filesystem::remove_all(ownFolder);
