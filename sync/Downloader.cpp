@@ -110,7 +110,7 @@ size_t receiveBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-// libcurl calls this about once a second even while no byte arrives, so a closing launcher is never held up.
+// Ends a transfer from inside libcurl as soon as the flag is set while data is flowing.
 int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     const auto* transfer = static_cast<const Transfer*>(user);
     return transfer->stop->load() ? 1 : 0;
