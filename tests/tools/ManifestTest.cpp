@@ -230,6 +230,12 @@ TEST(ManifestScan, ListsNestedFilesSortedAndSkipsHiddenExcludedAndSpecial) {
     EXPECT_EQ(result.files[0].size, 0U);
     EXPECT_TRUE(result.warnings.empty());
 
+    // A trailing separator or a "." segment in the folder changes no relative path.
+    const ScanResult spelledOtherwise = scanFolder(folder.path() / "." / "", options);
+    ASSERT_TRUE(spelledOtherwise.ok) << spelledOtherwise.error;
+    ASSERT_EQ(spelledOtherwise.files.size(), paths.size());
+    EXPECT_EQ(spelledOtherwise.files.front().relativePath, paths.front());
+
     options.includeHidden = true;
     const ScanResult withHidden = scanFolder(folder.path(), options);
     ASSERT_TRUE(withHidden.ok) << withHidden.error;
