@@ -7,8 +7,12 @@
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Mouse.hpp>
 
+#include <SFML/System/Clock.hpp>
+#include <SFML/System/Sleep.hpp>
+
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <type_traits>
 
 namespace {
@@ -217,18 +221,48 @@ void LauncherScene::run(JsonValue& serverData, Launcher& launcher, const SceneAc
         return;
     const sf::View defaultView = m_window->getDefaultView();
     m_dragOffset = {0, 0};
+
+    // Everything a frame's picture depends on; while it stays the same the last picture is still on screen.
+    struct PictureInputs {
+        unsigned long texts = 0;
+        bool playAvailable = false;
+        PointerState pointer;
+        bool operator==(const PictureInputs& other) const {
+            return texts == other.texts && playAvailable == other.playAvailable && pointer == other.pointer;
+        }
+    };
+    std::optional<PictureInputs> shown;
+    unsigned framesSinceDrawn = 0;
+    const sf::Time framePeriod = sf::seconds(1.f / static_cast<float>(framesPerSecond));
+    sf::Clock frameClock;
+
     while (m_window->isOpen()) {
+        frameClock.restart();
         const StatusLine status = launcher.statusLine();
         refresh(status.statusText, status.canPlay);
-        m_window->setView(defaultView);
-        drawFrame(*m_window, pointer());
+        const PointerState now = pointer();
+        const PictureInputs inputs{m_texts.revision(), m_playAvailable, now};
+        // Drawing the full window costs a software renderer several milliseconds, thirty times a second; an
+        // unchanged picture is left on screen and only refreshed now and then.
+        const bool draw = !shown || *shown != inputs || ++framesSinceDrawn >= repaintInterval;
+        if (draw) {
+            m_window->setView(defaultView);
+            drawFrame(*m_window, now);
+            shown = inputs;
+            framesSinceDrawn = 0;
+        }
 
         sf::Event event;
         while (m_window->isOpen() && m_window->pollEvent(event))
             handleEvent(event, serverData, launcher, actions);
         followDrag();
 
-        m_window->display();
+        if (draw && m_window->isOpen()) {
+            m_window->display();
+            ++m_framesDrawn;
+        }
+        // The window's own limit only paces the frames it shows; this paces the others as well.
+        sf::sleep(framePeriod - frameClock.getElapsedTime());
         if (m_frameHook)
             m_frameHook();
         launcher.musicTick();

@@ -29,12 +29,18 @@ struct SceneActions {
 struct PointerState {
     sf::Vector2f position; // relative to the window
     bool leftHeld = false; // the left button is down while the window has the focus
+
+    bool operator==(const PointerState& other) const {
+        return position == other.position && leftHeld == other.leftHeld;
+    }
 };
 
 class LauncherScene {
 public:
     inline static constexpr const char* windowTitle = "Varnhold Launcher";
     inline static constexpr unsigned framesPerSecond = 30;
+    /// An unchanged picture is still redrawn every this many frames, to repair what other windows damaged.
+    inline static constexpr unsigned repaintInterval = 8;
     /// The window's size when the background could not be decoded (it fixes the size otherwise).
     inline static constexpr unsigned fallbackWidth = 800;
     inline static constexpr unsigned fallbackHeight = 600;
@@ -71,6 +77,8 @@ public:
 
     /// Called after each frame is shown (benchmarks and tests observe the loop with it).
     void setFrameHook(std::function<void()> hook) { m_frameHook = std::move(hook); }
+    /// Frames actually drawn and shown by the loop (an unchanged picture is not drawn again at once).
+    [[nodiscard]] unsigned long framesDrawn() const noexcept { return m_framesDrawn; }
 
     [[nodiscard]] sf::RenderWindow* window() noexcept { return m_window.get(); }
     [[nodiscard]] sf::Vector2f backgroundSize() const;
@@ -103,4 +111,5 @@ private:
     TextDisplay m_texts;
     sf::Vector2i m_dragOffset;
     std::function<void()> m_frameHook;
+    unsigned long m_framesDrawn = 0;
 };

@@ -140,6 +140,7 @@ TextDisplay::~TextDisplay() = default;
 void TextDisplay::setBackgroundSize(sf::Vector2f size) {
     m_backgroundSize = size;
     m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
+    ++m_revision;
 }
 
 void TextDisplay::setStatus(const std::string& text) {
@@ -148,6 +149,7 @@ void TextDisplay::setStatus(const std::string& text) {
     if (m_statusShown && text == m_statusSource)
         return;
     m_statusShown = true;
+    ++m_revision;
     m_statusSource = text;
     m_statusLabel = sf::Text(sf::String::fromUtf8(text.begin(), text.end()), m_font, statusCharacterSize);
     m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
@@ -158,16 +160,19 @@ void TextDisplay::setAnnouncement(const std::string& text) {
     m_announcementLabel.setPosition(announcementLeft, announcementTop);
     // A new announcement needs a new image; a stale one would show the old text.
     m_announcementImageMade = false;
+    ++m_revision;
 }
 
 void TextDisplay::addRealmLine(const std::string& text) {
     sf::Text line(sf::String::fromUtf8(text.begin(), text.end()), m_font, realmCharacterSize);
     line.setPosition(realmLeft, realmLineHeight * (static_cast<float>(m_realmLines.size()) + realmFirstRow));
     m_realmLines.push_back(std::move(line));
+    ++m_revision;
 }
 
 void TextDisplay::setLanguageCode(std::string code) {
     m_languageCode = std::move(code);
+    ++m_revision;
 }
 
 void TextDisplay::makeAnnouncementImage() {

@@ -53,6 +53,9 @@ public:
     /// Realm lines, announcement, status line.
     void draw(sf::RenderTarget& target);
 
+    /// Goes up with every change of what the texts show.
+    [[nodiscard]] unsigned long revision() const noexcept { return m_revision; }
+
     [[nodiscard]] const sf::Text& statusLabel() const noexcept { return m_statusLabel; }
     [[nodiscard]] const sf::Text& announcementLabel() const noexcept { return m_announcementLabel; }
     [[nodiscard]] const std::vector<sf::Text>& realmLines() const noexcept { return m_realmLines; }
@@ -75,4 +78,5 @@ private:
     std::unique_ptr<sf::Texture> m_announcementTexture;
     sf::Sprite m_announcementImage;
     bool m_announcementImageMade = false;
+    unsigned long m_revision = 0;
 };

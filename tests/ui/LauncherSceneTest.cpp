@@ -302,6 +302,42 @@ TEST(LauncherScene, RunReturnsAtOnceWithoutAWindow) {
     EXPECT_FALSE(framed);
 }
 
+TEST(LauncherScene, ChangesShowInTheNextFrameAndAnUnchangedPictureIsNotRedrawnAtOnce) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::English);
+    sf::RenderWindow& window = scene.createWindow();
+    window.setPosition({0, 0});
+    JsonValue document;
+    Launcher launcher;
+    launcher.setStatusText("Download - Requirements");
+    Recorder recorder;
+    std::vector<std::string> statusShown;
+    std::vector<unsigned long> drawn;
+    const unsigned frames = LauncherScene::repaintInterval * 2 + 4;
+    scene.setFrameHook([&] {
+        statusShown.push_back(scene.texts().statusLabel().getString().toAnsiString());
+        drawn.push_back(scene.framesDrawn());
+        if (statusShown.size() == 3)
+            launcher.setStatusText("Ready to Play"); // as a worker would, between two frames
+        if (statusShown.size() == frames)
+            scene.close();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    scene.run(document, launcher, recorder.actions());
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    ASSERT_EQ(statusShown.size(), frames);
+    EXPECT_EQ(statusShown[2], "Download - Requirements");
+    EXPECT_EQ(statusShown[3], "Ready to Play");
+    EXPECT_EQ(drawn[0], 1u);
+    EXPECT_EQ(drawn[3], drawn[2] + 1) << "the new status is drawn at once";
+    // With nothing changing, the picture is redrawn only every repaintInterval frames.
+    EXPECT_LE(drawn.back(), drawn[3] + (frames - 4) / LauncherScene::repaintInterval + 1);
+    EXPECT_GE(drawn.back(), drawn[3] + 1);
+    // The loop keeps its pace whether it draws or not.
+    EXPECT_GT(seconds, (frames - 1) / 30.0 * 0.9);
+}
+
 // Real X input through xdotool: press, short wait, release; dragging; the focus rule; closing.
 TEST(LauncherScene, RealMouseInput) {
     REQUIRE_DISPLAY();

@@ -1,0 +1,205 @@
+// The window's cost: CPU share of the idle frame loop, peak memory, and the time from the parsed server reply to
+// the first frame on screen; the idle loop is set against a bare window that only clears and shows its frames.
+#include "net/JsonValue.hpp"
+#include "sync/Launcher.hpp"
+#include "ui/LauncherScene.hpp"
+
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Window/Event.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto measuredSpan = 10s;
+constexpr double cpuTargetPercent = 5.0;
+constexpr double rssTargetMb = 80.0;
+constexpr double firstFrameTargetMs = 250.0;
+constexpr int displayStartTimeoutMs = 15000;
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double peakRssMb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return -1.0;
+}
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Without a display of the session's own, the bench brings its own Xvfb (ended with this process).
+bool ensureDisplay() {
+    if (std::getenv("DISPLAY") != nullptr)
+        return true;
+    int ready[2];
+    if (pipe(ready) != 0)
+        return false;
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(1);
+        close(ready[0]);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        const std::string fd = std::to_string(ready[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    std::string number;
+    pollfd watch{ready[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&watch, 1, displayStartTimeoutMs) > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(ready[0]);
+    if (number.empty())
+        return false;
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    return true;
+}
+
+struct LoopFigures {
+    double cpuPercent = 0;
+    double firstFrameMs = 0;
+    int frames = 0;
+};
+
+// The real scene as the launcher shows it once everything is in place: "Ready to Play", nothing downloading.
+LoopFigures runScene(Language language, const std::string& languageCode, const std::string& announcement,
+                     std::chrono::seconds span) {
+    Launcher launcher;
+    launcher.setLanguage(language);
+    launcher.setStatusText(language == Language::Finglish ? "Amade Bazi" : "Ready to Play");
+    JsonValue serverData = JsonValue::parse(R"({"links": {"website": "http://127.0.0.1:9/"}})");
+
+    LoopFigures figures;
+    const Clock::time_point replyParsed = Clock::now();
+    LauncherScene scene(language);
+    scene.createWindow();
+    scene.setLanguageCode(languageCode);
+    scene.setAnnouncement(announcement);
+    for (const char* realm : {"Alpha: Online", "Beta: Offline", "Gamma: Online"})
+        scene.addRealmLine(realm);
+
+    Clock::time_point idleStart;
+    double cpuAtStart = 0;
+    scene.setFrameHook([&] {
+        if (++figures.frames == 1) {
+            figures.firstFrameMs = millisecondsSince(replyParsed);
+            idleStart = Clock::now();
+            cpuAtStart = cpuSeconds();
+        } else if (Clock::now() - idleStart >= span) {
+            figures.cpuPercent =
+                100.0 * (cpuSeconds() - cpuAtStart) / std::chrono::duration<double>(Clock::now() - idleStart).count();
+            scene.close();
+        }
+    });
+    scene.run(serverData, launcher, SceneActions{});
+    return figures;
+}
+
+// The peer: a window of the same size that only clears and shows its frames at the same rate.
+double runBareWindow(std::chrono::seconds span) {
+    sf::RenderWindow window(sf::VideoMode(800, 600, 32), "bare", sf::Style::None);
+    window.setFramerateLimit(LauncherScene::framesPerSecond);
+    const Clock::time_point start = Clock::now();
+    const double cpuAtStart = cpuSeconds();
+    while (Clock::now() - start < span) {
+        sf::Event event;
+        while (window.pollEvent(event)) {
+        }
+        window.clear(sf::Color::Black);
+        window.display();
+    }
+    return 100.0 * (cpuSeconds() - cpuAtStart) / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs one scenario in a process of its own, so that each peak memory figure is that of one window alone.
+bool runChild(const std::string& self, const std::string& scenario, LoopFigures& figures, double& rssMb) {
+    const std::string command = "'" + self + "' " + scenario;
+    std::FILE* child = popen(command.c_str(), "r");
+    if (child == nullptr)
+        return false;
+    char line[256];
+    bool found = false;
+    while (std::fgets(line, sizeof line, child) != nullptr)
+        if (std::sscanf(line, "figures %lf %lf %d %lf", &figures.cpuPercent, &figures.firstFrameMs, &figures.frames,
+                        &rssMb) == 4)
+            found = true;
+    return pclose(child) == 0 && found;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!ensureDisplay()) {
+        std::printf("frame loop bench: no X display and no Xvfb to start\n");
+        return 1;
+    }
+    if (argc > 1) {
+        const std::string scenario = argv[1];
+        LoopFigures figures;
+        if (scenario == "english")
+            figures = runScene(Language::English, "en", "Welcome to Varnhold\\nServer is open", measuredSpan);
+        else if (scenario == "persian")
+            figures = runScene(Language::Finglish, "fa",
+                               R"(\u0633\u0644\u0627\u0645 \u062f\u0648\u0633\u062a\u0627\u0646\nServer is open)",
+                               measuredSpan);
+        else
+            figures.cpuPercent = runBareWindow(measuredSpan);
+        std::printf("figures %f %f %d %f\n", figures.cpuPercent, figures.firstFrameMs, figures.frames, peakRssMb());
+        return 0;
+    }
+
+    LoopFigures english, persian, bare;
+    double englishRss = 0, persianRss = 0, bareRss = 0;
+    if (!runChild(argv[0], "english", english, englishRss) || !runChild(argv[0], "persian", persian, persianRss) ||
+        !runChild(argv[0], "bare", bare, bareRss)) {
+        std::printf("frame loop bench: a scenario failed\n");
+        return 1;
+    }
+    std::printf("idle frame loop, English scene: %5.2f %% of one core, %d frames in %lld s (target <= %.0f %%)\n",
+                english.cpuPercent, english.frames, static_cast<long long>(measuredSpan.count()), cpuTargetPercent);
+    std::printf("idle frame loop, Persian scene: %5.2f %% of one core, %d frames in %lld s (target <= %.0f %%)\n",
+                persian.cpuPercent, persian.frames, static_cast<long long>(measuredSpan.count()), cpuTargetPercent);
+    std::printf("bare window, clear and display: %5.2f %% of one core (scene / bare = %.2f)\n", bare.cpuPercent,
+                bare.cpuPercent > 0 ? english.cpuPercent / bare.cpuPercent : 0.0);
+    std::printf("first frame after the parsed reply, English: %6.1f ms (target <= %.0f ms)\n", english.firstFrameMs,
+                firstFrameTargetMs);
+    std::printf("first frame after the parsed reply, Persian: %6.1f ms (target <= %.0f ms)\n", persian.firstFrameMs,
+                firstFrameTargetMs);
+    std::printf("peak RSS: English %.1f MB, Persian %.1f MB, bare window %.1f MB (target <= %.0f MB)\n", englishRss,
+                persianRss, bareRss, rssTargetMb);
+    return 0;
+}
