@@ -1,0 +1,130 @@
+// Start-up over an up-to-date game folder: the file worker's check of every file against `md5sum -c` on the same.
+#include "sync/Launcher.hpp"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int fileCount = 2000;
+constexpr std::uintmax_t totalBytes = std::uintmax_t{1} << 30;
+constexpr int rounds = 3;
+constexpr std::chrono::minutes workerLimit{10};
+constexpr double targetRatio = 1.2;
+// Nothing listens here: every file is already valid, so no download may ever be tried.
+constexpr const char* unusedServer = "http://127.0.0.1:9/files/";
+
+// Writes the folder's files (random bytes, spread over a few sub-folders) and their checksums, through md5sum.
+bool makeGameFolder(const fs::path& folder) {
+    std::mt19937_64 random(42);
+    std::vector<std::uint64_t> block(totalBytes / fileCount / sizeof(std::uint64_t));
+    for (int i = 0; i < fileCount; ++i) {
+        const fs::path file = folder / "Data" / std::to_string(i % 10) / ("file" + std::to_string(i) + ".bin");
+        fs::create_directories(file.parent_path());
+        std::generate(block.begin(), block.end(), random);
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * sizeof(std::uint64_t)));
+        if (!out)
+            return false;
+    }
+    const std::string command = "cd '" + folder.string() + "' && find Data -type f | sort | xargs -r md5sum > sums.md5";
+    return std::system(command.c_str()) == 0;
+}
+
+std::vector<FileEntry> readEntries(const fs::path& sums) {
+    std::vector<FileEntry> entries;
+    std::ifstream in(sums);
+    std::string checksum;
+    std::string location;
+    while (in >> checksum >> location)
+        entries.push_back(FileEntry{0, 1, location, checksum, unusedServer + location});
+    return entries;
+}
+
+double launcherSeconds(const fs::path& folder, const std::vector<FileEntry>& entries) {
+    const auto start = Clock::now();
+    Launcher launcher(folder.string());
+    launcher.startFileSync(entries);
+    if (!launcher.waitUntilAllDone(workerLimit) || launcher.statusText() != "Amade Bazi")
+        return -1;
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double md5sumSeconds(const fs::path& folder) {
+    const std::string command = "cd '" + folder.string() + "' && md5sum -c --quiet sums.md5 > /dev/null";
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        return -1;
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main() {
+    std::string pattern = (fs::temp_directory_path() / "varnhold-bench-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        return 1;
+    const fs::path folder = pattern;
+    std::printf("Generating %d files, %ju MiB in all ...\n", fileCount, totalBytes >> 20);
+    std::fflush(stdout);
+    if (!makeGameFolder(folder)) {
+        std::printf("could not generate the folder\n");
+        return 1;
+    }
+    const std::vector<FileEntry> entries = readEntries(folder / "sums.md5");
+    fs::current_path(folder);
+
+    // The worker prints lines for every file; both sides write their output to /dev/null.
+    std::fflush(stdout);
+    const int console = ::dup(STDOUT_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+
+    double launcherBest = 1e9;
+    double md5sumBest = 1e9;
+    bool failed = false;
+    // Warm both: a first pass of each reads every file into the page cache before the measured rounds.
+    failed |= md5sumSeconds(folder) < 0;
+    for (int round = 0; round < rounds && !failed; ++round) {
+        const double launcher = launcherSeconds(folder, entries);
+        const double md5sum = md5sumSeconds(folder);
+        failed |= launcher < 0 || md5sum < 0;
+        launcherBest = std::min(launcherBest, launcher);
+        md5sumBest = std::min(md5sumBest, md5sum);
+    }
+
+    std::fflush(stdout);
+    ::dup2(console, STDOUT_FILENO);
+    ::close(null);
+    ::close(console);
+    fs::current_path(folder.parent_path());
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+
+    if (failed) {
+        std::printf("startup bench failed: the worker did not finish or md5sum -c disagreed\n");
+        return 1;
+    }
+    const double ratio = launcherBest / md5sumBest;
+    std::printf("entries: %zu, launcher to \"Ready to Play\": %.3f s, md5sum -c: %.3f s (best of %d)\n", entries.size(),
+                launcherBest, md5sumBest, rounds);
+    std::printf("ratio launcher / md5sum: %.2f (target <= %.1f) %s\n", ratio, targetRatio,
+                ratio <= targetRatio ? "OK" : "SLOWER THAN TARGET");
+    return 0;
+}
