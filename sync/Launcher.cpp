@@ -78,8 +78,15 @@ std::string Launcher::statusText() const {
 }
 
 void Launcher::setStatusText(std::string text) {
-    const std::lock_guard lock(m_mutex);
-    m_statusText = std::move(text);
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_statusText == text)
+            return;
+        m_statusText = text;
+    }
+    // The status line as a diagnostic too: someone watching the output sees what the window shows.
+    std::printf("Status: %s\n", text.c_str());
+    std::fflush(stdout);
 }
 
 void Launcher::setStatus(const TextPair& text) {
