@@ -35,7 +35,7 @@ note() { echo "-- $*"; }
 start_x() {
     local fifo="$WORK/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.err" &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.err" &
     PIDS+=($!)
     local number
     read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
