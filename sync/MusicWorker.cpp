@@ -61,14 +61,18 @@ void Launcher::restartMusicLocked() {
     if (m_music.play()) {
         m_musicOn = true;
         m_musicStartedAt = std::chrono::steady_clock::now();
+        std::printf("Music: playing %s\n", path.c_str());
+        std::fflush(stdout);
     }
 }
 
 void Launcher::stopMusic() {
     const std::lock_guard lock(m_musicMutex);
     m_musicOn = false;
-    if (m_music.loaded())
-        m_music.stop();
+    if (m_music.loaded() && m_music.stop()) {
+        std::printf("Music: stopped\n");
+        std::fflush(stdout);
+    }
 }
 
 void Launcher::musicTick() {
