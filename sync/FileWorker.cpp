@@ -1,6 +1,7 @@
 // The file worker: walks the sorted file list and brings each file into line with its checksum.
 #include "sync/Launcher.hpp"
 
+#include "platform/FileSystem.hpp"
 #include "sync/FileSync.hpp"
 
 #include <cstdio>
@@ -53,8 +54,14 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
         while (index < files.size() && files[index].URL == entry.URL) {
             const FileEntry& copy = files[index];
             ++index;
-            if (locationAllowed(copy.location))
-                CopyFileContents(fullPath, copy.location);
+            if (!locationAllowed(copy.location))
+                continue;
+            // A copy into a folder the player does not have yet would otherwise fail and the file be missing there
+            // for good, since the entry counts as done either way.
+            const std::string target = platform::FullPath(copy.location);
+            EnsureParentFolder(target);
+            if (!CopyFileContents(fullPath, target))
+                std::printf("Copy failed: %s\n", target.c_str());
         }
     }
     if (m_stop)

@@ -68,8 +68,8 @@ void Launcher::restartMusicLocked() {
 
 void Launcher::stopMusic() {
     const std::lock_guard lock(m_musicMutex);
-    m_musicOn = false;
-    if (m_music.loaded() && m_music.stop()) {
+    const bool wasOn = m_musicOn.exchange(false);
+    if (m_music.loaded() && m_music.stop() && wasOn) {
         std::printf("Music: stopped\n");
         std::fflush(stdout);
     }

@@ -12,7 +12,7 @@ SERVER="$BUILD/tools/server/varnhold-server"
 WORK=$(mktemp -d /tmp/varnhold-e2e-XXXXXX)
 GAME="$WORK/game"
 STANDINS="$WORK/bin"
-mkdir -p "$GAME" "$STANDINS"
+mkdir -p "$GAME" "$STANDINS" "$WORK/files"
 PIDS=()
 
 cleanup() {
@@ -55,11 +55,12 @@ STANDIN
     export PATH="$STANDINS:$PATH"
 }
 
-# start_server DOCUMENT [FILES]: the bundled launcher server on a free port; sets SERVER_URL.
+# start_server DOCUMENT [KIBPS]: the bundled launcher server on a free port serving $WORK/files, the file bodies
+# slowed to KIBPS when given; sets SERVER_URL and FILES_URL.
 start_server() {
-    local document=$1 files=${2:-$WORK/files}
-    mkdir -p "$files"
-    "$SERVER" --port 0 --document "$document" --files "$files" >"$WORK/server.out" 2>&1 &
+    local document=$1 rate=${2:-0}
+    mkdir -p "$WORK/files"
+    "$SERVER" --port 0 --document "$document" --files "$WORK/files" --rate "$rate" >"$WORK/server.out" 2>&1 &
     PIDS+=($!)
     local port=""
     for _ in $(seq 100); do
@@ -110,16 +111,15 @@ answer_box() {
     done
 }
 
-# wait_exit [SECONDS]: waits for the launcher and prints its exit code.
+# wait_exit [SECONDS]: waits for the launcher and sets EXIT_CODE. Not in a subshell: only this shell can reap it.
 wait_exit() {
     local seconds=${1:-20} deadline=$((SECONDS + ${1:-20}))
     while kill -0 "$LAUNCHER_PID" 2>/dev/null; do
         [ $SECONDS -lt $deadline ] || fail "the launcher did not exit within ${seconds}s"
         sleep 0.05
     done
-    local rc=0
-    wait "$LAUNCHER_PID" || rc=$?
-    echo "$rc"
+    EXIT_CODE=0
+    wait "$LAUNCHER_PID" || EXIT_CODE=$?
 }
 
 # The zenity boxes' texts, in the order they were asked (the stand-in zenity records its arguments).
@@ -137,6 +137,8 @@ STANDIN
 # click X Y [WINDOW]: a player's click at window coordinates: press, a short pause, release.
 click() {
     local x=$1 y=$2 id=${3:-$WINDOW}
+    # Without a window manager nothing gives the window back its focus after a box closed; a player's click would.
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
     xdotool mousemove --window "$id" "$x" "$y"
     sleep 0.15
     xdotool mousedown 1
@@ -165,3 +167,48 @@ region_differs() {
 write_document() { printf '%s' "$2" >"$1"; }
 
 md5_of() { md5sum "$1" | cut -d' ' -f1; }
+
+# wait_output PATTERN [SECONDS]: waits until the launcher's output has a line matching PATTERN.
+wait_output() {
+    local pattern=$1 seconds=${2:-30} deadline=$((SECONDS + ${2:-30}))
+    until grep -q -- "$pattern" "$WORK/launcher.out" 2>/dev/null; do
+        [ $SECONDS -lt $deadline ] || fail "no '$pattern' in the launcher's output within ${seconds}s"
+        kill -0 "$LAUNCHER_PID" 2>/dev/null || fail "the launcher ended while waiting for '$pattern'"
+        sleep 0.1
+    done
+}
+
+# mean_colour FILE X Y W H: prints the mean "R G B" (0-255) of a rectangle.
+mean_colour() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -resize 1x1! -format "%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]" info:
+}
+
+# bright_pixels FILE X Y W H: how many pixels of the rectangle are near white (the launcher's texts).
+bright_pixels() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace gray -threshold 85% -format "%[fx:int(mean*w*h)]" info:
+}
+
+# window_position ID: prints "X Y" of the window on the screen.
+window_position() {
+    xdotool getwindowgeometry "$1" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }'
+}
+
+# A game folder as a player has it, and the server's files for a small sync: a required file and an optional one.
+make_game() {
+    printf 'client\n' >"$GAME/Wow.exe"
+    mkdir -p "$GAME/Data/enUS" "$GAME/cache/WDB/enUS"
+    printf 'stale\n' >"$GAME/cache/WDB/enUS/creaturecache.wdb"
+    printf 'old patch\n' >"$GAME/Data/patch-old.MPQ"
+    printf 'other\n' >"$GAME/keep.txt"
+    cat >"$GAME/start-game" <<GAMESCRIPT
+#!/bin/sh
+pwd >"$WORK/game-started"
+GAMESCRIPT
+    chmod +x "$GAME/start-game"
+}
+
+# make_served NAME KIB: a file of random bytes among the server's files.
+make_served() {
+    mkdir -p "$(dirname "$WORK/files/$1")"
+    head -c "$(($2 * 1024))" /dev/urandom >"$WORK/files/$1"
+}

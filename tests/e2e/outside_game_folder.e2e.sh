@@ -10,7 +10,7 @@ start_server "$WORK/document.json"
 start_launcher
 answer_box Launcher Return
 answer_box "Download the Game" Escape
-rc=$(wait_exit 10)
+wait_exit 10; rc=$EXIT_CODE
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 grep -q "Please, move the launcher into your folder and then run." "$WORK/zenity.log" || fail "no folder box"
 grep -q -- "--question" "$WORK/zenity.log" || fail "no question box"

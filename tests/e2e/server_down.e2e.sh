@@ -10,7 +10,7 @@ touch "$GAME/Wow.exe"
 start_launcher "http://127.0.0.1:1/"
 answer_box Launcher Return
 answer_box Launcher Return
-rc=$(wait_exit 10)
+wait_exit 10; rc=$EXIT_CODE
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 
 grep -q -- "--title Launcher" "$WORK/zenity.log" || fail "boxes were not titled Launcher"

@@ -11,7 +11,7 @@ write_document "$WORK/document.json" '{"version": 4, "launcher_location": "https
 start_server "$WORK/document.json"
 start_launcher
 answer_box Launcher Return
-rc=$(wait_exit 10)
+wait_exit 10; rc=$EXIT_CODE
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 grep -q "Your launcher version is too old please download a new launcher from our website." "$WORK/zenity.log" \
     || fail "the version box was not shown: $(cat "$WORK/zenity.log")"
@@ -25,7 +25,7 @@ write_document "$WORK/document.json" '{"version": 7, "lang": "fa", "launcher_loc
 : >"$WORK/xdg-open.log"
 start_launcher
 answer_box Launcher Return
-rc=$(wait_exit 10)
+wait_exit 10; rc=$EXIT_CODE
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 grep -q "Launcher shoma ghadimi shode, Lotfan launcher jadid ra az site www.varnhold.example download konid." \
     "$WORK/zenity.log" || fail "the Finglish version box was not shown: $(cat "$WORK/zenity.log")"

@@ -208,14 +208,14 @@ TEST_F(FileWorkerTest, EntriesSharingOneUrlAreDownloadedOnceAndCopied) {
     FileEntry second = first;
     second.location = "second.bin";
     FileEntry third = first;
-    third.location = "third.bin";
+    third.location = "new\\folder\\third.bin"; // a folder the player does not have yet
     launcher().startFileSync({first, second, third, entry("other", "other.bin", "other", 0)});
 
     ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
     EXPECT_EQ(requests(), (std::vector<std::string>{"shared", "other"}));
     EXPECT_EQ(readFile("sub/first.bin"), bytes);
     EXPECT_EQ(readFile("second.bin"), bytes);
-    EXPECT_EQ(readFile("third.bin"), bytes);
+    EXPECT_EQ(readFile("new/folder/third.bin"), bytes);
 }
 
 TEST_F(FileWorkerTest, EmptyChecksumTakesOneDownloadAndNoPause) {
