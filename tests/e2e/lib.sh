@@ -23,6 +23,8 @@ cleanup() {
         echo "---- launcher output"; cat "$WORK/launcher.out" 2>/dev/null | tail -n 40 || true
         echo "---- server output"; tail -n 20 "$WORK/server.out" 2>/dev/null || true
     fi
+    # E2E_KEEP=DIR keeps the scenario's files (screenshots, logs) for a look afterwards.
+    [ -n "${E2E_KEEP:-}" ] && rm -rf "$E2E_KEEP" && cp -r "$WORK" "$E2E_KEEP"
     rm -rf "$WORK"
     exit $rc
 }
