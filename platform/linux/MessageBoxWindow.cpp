@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,18 +84,20 @@ float measure(const sf::Font& font, const sf::String& text) {
 void wrapParagraph(const sf::String& paragraph, const sf::Font& font, float maxWidth, std::vector<sf::String>& lines) {
     sf::String line;
     float lineWidth = 0.f;
-    std::optional<std::size_t> lastSpace;
+    // A plain index with a sentinel rather than std::optional: GCC 12 at -O2 takes the optional for uninitialised.
+    constexpr std::size_t noSpace = std::numeric_limits<std::size_t>::max();
+    std::size_t lastSpace = noSpace;
     for (const sf::Uint32 c : paragraph) {
         const float width = advance(font, c);
         if (c != ' ' && !line.isEmpty() && lineWidth + width > maxWidth) {
-            if (lastSpace) {
-                lines.push_back(line.substring(0, *lastSpace));
-                line = line.substring(*lastSpace + 1);
+            if (lastSpace != noSpace) {
+                lines.push_back(line.substring(0, lastSpace));
+                line = line.substring(lastSpace + 1);
             } else {
                 lines.push_back(line);
                 line.clear();
             }
-            lastSpace.reset();
+            lastSpace = noSpace;
             lineWidth = measure(font, line);
         }
         if (c == ' ') {
@@ -238,7 +241,9 @@ bool runMessageBoxWindow(std::string_view caption, std::string_view text, Messag
     window.requestFocus();
 
     std::optional<std::size_t> hovered;
-    std::optional<std::size_t> pressed;
+    // Which button the press began on; noButton when none (a sentinel: GCC 12 takes an optional for uninitialised).
+    constexpr std::size_t noButton = std::numeric_limits<std::size_t>::max();
+    std::size_t pressed = noButton;
     while (window.isOpen()) {
         sf::Event event;
         while (window.pollEvent(event)) {
@@ -261,19 +266,20 @@ bool runMessageBoxWindow(std::string_view caption, std::string_view text, Messag
                 if (event.mouseButton.button == sf::Mouse::Left) {
                     pressed =
                         buttonAt({static_cast<float>(event.mouseButton.x), static_cast<float>(event.mouseButton.y)},
-                                 buttons, window.getSize());
+                                 buttons, window.getSize())
+                            .value_or(noButton);
                 }
                 break;
             case sf::Event::MouseButtonReleased:
                 // A click counts where it both began and ended, so a press dragged off a button can still back out.
-                if (event.mouseButton.button == sf::Mouse::Left && pressed) {
+                if (event.mouseButton.button == sf::Mouse::Left && pressed != noButton) {
                     const std::optional<std::size_t> released =
                         buttonAt({static_cast<float>(event.mouseButton.x), static_cast<float>(event.mouseButton.y)},
                                  buttons, window.getSize());
                     if (released == pressed) {
-                        return *released == 0;
+                        return pressed == 0;
                     }
-                    pressed.reset();
+                    pressed = noButton;
                 }
                 break;
             default:
