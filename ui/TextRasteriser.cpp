@@ -5,16 +5,6 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#define VARNHOLD_LSAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#include <sanitizer/lsan_interface.h>
-#define VARNHOLD_LSAN 1
-#endif
-#endif
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -115,13 +105,6 @@ std::string persianFamily() {
 void aliasTahoma() {
     static std::once_flag once;
     std::call_once(once, [] {
-#ifdef VARNHOLD_LSAN
-        // fontconfig's configuration parser loses a few hundred bytes once per process; not a leak of ours.
-        __lsan_disable();
-        struct Reenable {
-            ~Reenable() { __lsan_enable(); }
-        } reenable;
-#endif
         if (FcInit() == FcFalse || !installedFamilies(TextRasteriser::faceName, false).empty())
             return;
         const std::string alias = "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
