@@ -1,6 +1,7 @@
 // The window's cost: CPU share of the idle frame loop, peak memory, and the time from the parsed server reply to
 // the first frame on screen; the idle loop is set against a bare window that only clears and shows its frames.
 #include "net/JsonValue.hpp"
+#include "support/PrivateDisplay.hpp"
 #include "sync/Launcher.hpp"
 #include "ui/LauncherScene.hpp"
 
@@ -28,7 +29,6 @@ constexpr auto measuredSpan = 10s;
 constexpr double cpuTargetPercent = 5.0;
 constexpr double rssTargetMb = 80.0;
 constexpr double firstFrameTargetMs = 250.0;
-constexpr int displayStartTimeoutMs = 15000;
 
 double cpuSeconds() {
     rusage usage{};
@@ -56,36 +56,10 @@ double millisecondsSince(Clock::time_point start) {
 bool ensureDisplay() {
     if (std::getenv("DISPLAY") != nullptr)
         return true;
-    int ready[2];
-    if (pipe(ready) != 0)
+    const std::string display = testing_support::startPrivateDisplay();
+    if (display.empty())
         return false;
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0)
-        return false;
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(1);
-        close(ready[0]);
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        const std::string fd = std::to_string(ready[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(ready[1]);
-    std::string number;
-    pollfd watch{ready[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&watch, 1, displayStartTimeoutMs) > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(ready[0]);
-    if (number.empty())
-        return false;
-    setenv("DISPLAY", (":" + number).c_str(), 1);
+    setenv("DISPLAY", display.c_str(), 1);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/Dialogs.hpp"
 #include "platform/linux/MessageBoxWindow.hpp"
 #include "platform/linux/Spawn.hpp"
+#include "support/PrivateDisplay.hpp"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,6 @@ const bool glDriversStayLoaded = [] {
 
 constexpr auto answerTimeout = 20s;
 constexpr auto windowTimeout = 15s;
-constexpr int xServerStartTimeoutMs = 15000;
 constexpr const char* questionCaption = "Download the Game";
 // A display name that no X server answers.
 constexpr const char* deadDisplay = ":424242";
@@ -231,33 +231,7 @@ TEST_F(DialogProgramTest, KdeDesktopsUseKdialog) {
 // the first display it opens until the process ends, so the server must outlive every test. It ends with the
 // test program (the parent-death signal), never before.
 std::string privateDisplay() {
-    static const std::string display = [] {
-        int ends[2] = {-1, -1};
-        if (pipe(ends) != 0) {
-            return std::string{};
-        }
-        const pid_t pid = fork();
-        if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            close(ends[0]);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            const std::string fd = std::to_string(ends[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ends[1]);
-        std::string number;
-        pollfd reader{ends[0], POLLIN, 0};
-        char c = 0;
-        while (pid > 0 && poll(&reader, 1, xServerStartTimeoutMs) == 1 && read(ends[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(ends[0]);
-        return number.empty() ? std::string{} : ":" + number;
-    }();
+    static const std::string display = testing_support::startPrivateDisplay();
     return display;
 }
 

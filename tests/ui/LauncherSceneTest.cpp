@@ -2,6 +2,7 @@
 #include "ui/LauncherScene.hpp"
 
 #include "net/JsonValue.hpp"
+#include "support/PrivateDisplay.hpp"
 #include "sync/Launcher.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -34,50 +35,14 @@ using namespace std::chrono_literals;
 [[maybe_unused]] const void* const softwareDriver =
     dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
 
-constexpr int displayStartTimeoutMs = 15000;
 constexpr int framesPerStep = 4;
-
-// Starts an Xvfb of this test's own and points DISPLAY at it before SFML first opens the display. The server gets
-// SIGTERM when this process ends, so no test leaves one behind.
-std::string startPrivateXvfb() {
-    int ready[2];
-    if (pipe(ready) != 0)
-        return {};
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0)
-        return {};
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(1);
-        close(ready[0]);
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        const std::string fd = std::to_string(ready[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(ready[1]);
-    std::string number;
-    pollfd watch{ready[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&watch, 1, displayStartTimeoutMs) > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(ready[0]);
-    if (number.empty())
-        return {};
-    const std::string display = ":" + number;
-    setenv("DISPLAY", display.c_str(), 1);
-    return display;
-}
 
 bool displayAvailable() {
     static const bool available = [] {
-        if (!startPrivateXvfb().empty())
+        if (const std::string display = testing_support::startPrivateDisplay(); !display.empty()) {
+            setenv("DISPLAY", display.c_str(), 1);
             return true;
+        }
         return std::getenv("DISPLAY") != nullptr; // no Xvfb here: fall back to the session's display
     }();
     return available;
