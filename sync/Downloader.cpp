@@ -1,7 +1,7 @@
 // One-file downloads through libcurl, written beside the target and renamed over it when complete.
 #include "sync/Downloader.hpp"
 
-#include "sync/PartFile.hpp"
+#include "platform/PartFile.hpp"
 
 #include <curl/curl.h>
 
@@ -95,7 +95,7 @@ std::optional<std::string> initialiseCurlOnce() {
 }
 
 struct Transfer {
-    PartFile* file;
+    platform::PartFile* file;
     const StopFlag* stop;
     bool writeFailed = false;
 };
@@ -155,7 +155,7 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& target,
         return failure(DownloadError::Transfer, "libcurl could not create a transfer");
     }
     std::string createError;
-    std::optional<PartFile> file = PartFile::create(target, createError);
+    std::optional<platform::PartFile> file = platform::PartFile::create(target, createError);
     if (!file) {
         return failure(DownloadError::LocalFile, std::move(createError));
     }

@@ -4,14 +4,9 @@
 #include "platform/FileSystem.hpp"
 #include "sync/Downloader.hpp"
 #include "sync/FileMd5.hpp"
-#include "sync/PartFile.hpp"
-#include "sync/UniqueFd.hpp"
+#include "platform/InputFile.hpp"
+#include "platform/PartFile.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -22,13 +17,12 @@ constexpr int maxQueryNumber = 32767;
 constexpr std::size_t copyBlockSize = 1024 * 1024;
 constexpr const char* separators = "\\/";
 
-// Opens `path` for reading when it is a regular file: a folder opens too on this OS, and must not pass for one.
-UniqueFd openRegularFile(const std::string& path) {
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return {};
-    }
+// Opens `path` for reading when it is a regular file: a folder may open too, and must not pass for one.
+std::optional<platform::InputFile> openRegularFile(const std::string& path) {
+    int error = 0;
+    std::optional<platform::InputFile> file = platform::InputFile::open(path, error);
+    if (!file || !file->isRegular())
+        return std::nullopt;
     return file;
 }
 
@@ -56,7 +50,7 @@ std::pair<std::string, std::string> SplitUrl(const std::string& address) {
 }
 
 bool VerifyFile(const std::string& fullPath, const std::string& checksum) {
-    const UniqueFd file = openRegularFile(fullPath);
+    const std::optional<platform::InputFile> file = openRegularFile(fullPath);
     if (!file) {
         return false;
     }
@@ -132,21 +126,18 @@ bool SyncFile(const std::string& base, const std::string& path, const std::strin
 bool CopyFileContents(const std::string& source, const std::string& target) {
     const std::string from = platform::FullPath(source);
     const std::string to = platform::FullPath(target);
-    const UniqueFd input = openRegularFile(from);
+    std::optional<platform::InputFile> input = openRegularFile(from);
     if (!input) {
         return false;
     }
     std::string error;
-    std::optional<PartFile> output = PartFile::create(to, error);
+    std::optional<platform::PartFile> output = platform::PartFile::create(to, error);
     if (!output) {
         return false;
     }
     const auto buffer = std::make_unique_for_overwrite<char[]>(copyBlockSize);
     for (;;) {
-        const ssize_t got = ::read(input.get(), buffer.get(), copyBlockSize);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const long long got = input->read(buffer.get(), copyBlockSize);
         if (got < 0) {
             return false;
         }

@@ -1,7 +1,7 @@
 // Temporary file + fsync + rename; the temporary file is removed again on every failure.
 #include "tools/manifest/AtomicFile.hpp"
 
-#include "sync/UniqueFd.hpp"
+#include "platform/linux/UniqueFd.hpp"
 
 #include <fcntl.h>
 #include <stdlib.h>

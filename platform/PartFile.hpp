@@ -1,12 +1,12 @@
 // A file written beside its target under a temporary name and renamed over the target only once complete.
 #pragma once
 
-#include "sync/UniqueFd.hpp"
-
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+
+namespace platform {
 
 class PartFile {
 public:
@@ -15,7 +15,7 @@ public:
     /// Creates "<target>.part-<pid>-<n>" exclusively; nullopt (and the OS's words in `error`) when it cannot.
     [[nodiscard]] static std::optional<PartFile> create(const std::string& target, std::string& error);
 
-    PartFile(PartFile&&) noexcept = default;
+    PartFile(PartFile&&) noexcept;
     PartFile& operator=(PartFile&&) = delete;
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
@@ -31,15 +31,18 @@ public:
     [[nodiscard]] const std::string& error() const noexcept { return m_error; }
 
 private:
-    PartFile(std::string target, std::string path, UniqueFd fd);
+    struct Handle; // the OS's handle of the open temporary file
+    PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle);
     bool writeAll(const char* data, std::size_t size);
     bool flush();
 
     std::string m_target;
     std::string m_path;
-    UniqueFd m_fd;
+    std::unique_ptr<Handle> m_handle;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     bool m_committed = false;
     std::string m_error;
 };
+
+} // namespace platform

@@ -1,5 +1,7 @@
 // Writing beside the target and renaming at the end, so a reader never sees a half-written file.
-#include "sync/PartFile.hpp"
+#include "platform/PartFile.hpp"
+
+#include "platform/linux/UniqueFd.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace platform {
 
 namespace {
 
@@ -22,6 +26,10 @@ std::string osError(const char* what, const std::string& path, int error) {
 
 } // namespace
 
+struct PartFile::Handle {
+    UniqueFd fd;
+};
+
 std::optional<PartFile> PartFile::create(const std::string& target, std::string& error) {
     if (target.empty()) {
         error = "no target file name";
@@ -32,7 +40,7 @@ std::optional<PartFile> PartFile::create(const std::string& target, std::string&
         // O_EXCL: two workers, or a stale file, never share one temporary file.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            return PartFile(target, std::move(path), UniqueFd(fd));
+            return PartFile(target, std::move(path), std::make_unique<Handle>(Handle{UniqueFd(fd)}));
         }
         if (errno != EEXIST) {
             error = osError("cannot create", path, errno);
@@ -43,19 +51,21 @@ std::optional<PartFile> PartFile::create(const std::string& target, std::string&
     return std::nullopt;
 }
 
-PartFile::PartFile(std::string target, std::string path, UniqueFd fd)
-    : m_target(std::move(target)), m_path(std::move(path)), m_fd(std::move(fd)) {}
+PartFile::PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle)
+    : m_target(std::move(target)), m_path(std::move(path)), m_handle(std::move(handle)) {}
+
+PartFile::PartFile(PartFile&&) noexcept = default;
 
 PartFile::~PartFile() {
     // A moved-from object has no path and owns nothing on disk.
     if (!m_committed && !m_path.empty()) {
-        m_fd.reset();
+        m_handle.reset();
         ::unlink(m_path.c_str());
     }
 }
 
 bool PartFile::append(const char* data, std::size_t size) {
-    if (!m_fd) {
+    if (!m_handle || !m_handle->fd) {
         return false;
     }
     // Large blocks go straight to the file; small ones are gathered so the disk sees few, large writes.
@@ -74,10 +84,10 @@ bool PartFile::append(const char* data, std::size_t size) {
 }
 
 bool PartFile::commit() {
-    if (!m_fd || !flush()) {
+    if (!m_handle || !m_handle->fd || !flush()) {
         return false;
     }
-    if (!m_fd.close()) {
+    if (!m_handle->fd.close()) {
         m_error = osError("cannot close", m_path, errno);
         return false;
     }
@@ -97,13 +107,13 @@ bool PartFile::flush() {
 
 bool PartFile::writeAll(const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t written = ::write(m_fd.get(), data, size);
+        const ssize_t written = ::write(m_handle->fd.get(), data, size);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
             m_error = osError("cannot write", m_path, errno);
-            m_fd.reset();
+            m_handle->fd.reset();
             return false;
         }
         data += written;
@@ -111,3 +121,5 @@ bool PartFile::writeAll(const char* data, std::size_t size) {
     }
     return true;
 }
+
+} // namespace platform

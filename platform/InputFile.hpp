@@ -1,0 +1,37 @@
+// A file opened for reading from start to end in large blocks (checksums, copies).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+class InputFile {
+public:
+    /// Opens `path` for reading; empty, with the OS error number (2 for a missing file) in `error`, when it cannot.
+    /// A folder may open too: then isRegular() is false and read() fails.
+    [[nodiscard]] static std::optional<InputFile> open(const std::string& path, int& error);
+
+    InputFile(InputFile&&) noexcept;
+    InputFile& operator=(InputFile&&) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    /// True for a plain file (not a folder, a device or a pipe).
+    [[nodiscard]] bool isRegular() const;
+    /// Reads up to `size` bytes: how many, 0 at the end of the file, -1 on a failure (see error()).
+    [[nodiscard]] long long read(void* buffer, std::size_t size);
+    /// The OS error number of the last failed read.
+    [[nodiscard]] int error() const noexcept { return m_error; }
+
+private:
+    struct Handle;
+    explicit InputFile(std::unique_ptr<Handle> handle);
+    std::unique_ptr<Handle> m_handle;
+    int m_error = 0;
+};
+
+} // namespace platform
