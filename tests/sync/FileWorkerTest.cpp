@@ -1,52 +1,32 @@
 // The file worker against a real local server: order, Play's moment, shared downloads, retries, refused places.
 #include "sync/Launcher.hpp"
 
+#include "support/LocalServer.hpp"
+#include "support/Md5.hpp"
+#include "support/TempFolder.hpp"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <openssl/evp.h>
-#include <stdlib.h>
 
-#include <array>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::CurrentFolderGuard;
+using testing_support::LocalServer;
+using testing_support::md5Hex;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using testing_support::writeFile;
 
 namespace {
 
 constexpr auto workerTimeout = 10s;
-
-std::string md5Of(const std::string& bytes) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int size = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest.data(), &size, EVP_md5(), nullptr);
-    std::string hex;
-    constexpr const char* digits = "0123456789abcdef";
-    for (unsigned int i = 0; i < size; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 0xF];
-    }
-    return hex;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
 
 // Holds a request in its handler until the test opens it, so the test can look at the worker meanwhile.
 class Gate {
@@ -79,14 +59,8 @@ using Handler = std::function<void(httplib::Response&)>;
 class FileWorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "varnhold-fileworker-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-        m_previous = fs::current_path();
-        // Locations are relative to the current folder, as when the launcher runs from the game folder.
-        fs::current_path(m_folder);
-
-        m_server.Get("/(.*)", [this](const httplib::Request& request, httplib::Response& response) {
+        ASSERT_FALSE(m_folder.path().empty());
+        m_server.server().Get("/(.*)", [this](const httplib::Request& request, httplib::Response& response) {
             Handler handler;
             {
                 const std::lock_guard lock(m_mutex);
@@ -100,24 +74,15 @@ protected:
             else
                 response.status = 404;
         });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        ASSERT_GT(m_port, 0);
-        m_listener = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(m_server.start());
     }
 
     void TearDown() override {
         m_launcher.reset();
         m_server.stop();
-        if (m_listener.joinable())
-            m_listener.join();
-        fs::current_path(m_previous);
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
     }
 
-    std::string url(const std::string& name) const { return "http://127.0.0.1:" + std::to_string(m_port) + "/" + name; }
+    std::string url(const std::string& name) const { return m_server.base() + name; }
 
     void serve(const std::string& name, Handler handler) {
         const std::lock_guard lock(m_mutex);
@@ -139,23 +104,22 @@ protected:
 
     FileEntry entry(const std::string& name, const std::string& location, const std::string& bytes,
                     std::int32_t required, std::int32_t gameData = 0) const {
-        return FileEntry{gameData, required, location, md5Of(bytes), url(name)};
+        return FileEntry{gameData, required, location, md5Hex(bytes), url(name)};
     }
 
     Launcher& launcher() {
         if (!m_launcher) {
-            m_launcher = std::make_unique<Launcher>(m_folder.string());
+            m_launcher = std::make_unique<Launcher>(m_folder.path().string());
             m_launcher->setLanguage(Language::English);
             m_launcher->setRetryDelays(20ms, 50ms);
         }
         return *m_launcher;
     }
 
-    fs::path m_folder;
-    fs::path m_previous;
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_listener;
+    TempFolder m_folder;
+    // Locations are relative to the current folder, as when the launcher runs from the game folder.
+    CurrentFolderGuard m_inGameFolder{m_folder.path()};
+    LocalServer m_server;
     mutable std::mutex m_mutex; // guards m_requests and m_handlers: the server's threads use them
     std::vector<std::string> m_requests;
     std::map<std::string, Handler> m_handlers;
@@ -241,7 +205,7 @@ TEST_F(FileWorkerTest, GameDataOnlyWithTheFullDownload) {
 
     Gate gate;
     serveBytes("game", "game data", &gate);
-    Launcher full(m_folder.string());
+    Launcher full(m_folder.path().string());
     full.setLanguage(Language::English);
     full.setFullGameDownload(true);
     full.startFileSync({entry("game", "game.bin", "game data", 1, 1)});
@@ -277,8 +241,9 @@ TEST_F(FileWorkerTest, FailuresAreRetriedWithPausesUntilTheFileChecksOut) {
 }
 
 TEST_F(FileWorkerTest, LocationsOutsideTheGameFolderAreRefused) {
-    const fs::path outsideAbsolute = m_folder.parent_path() / (m_folder.filename().string() + "-absolute.bin");
-    const fs::path outsideRelative = m_folder.parent_path() / (m_folder.filename().string() + "-relative.bin");
+    const fs::path& folder = m_folder.path();
+    const fs::path outsideAbsolute = folder.parent_path() / (folder.filename().string() + "-absolute.bin");
+    const fs::path outsideRelative = folder.parent_path() / (folder.filename().string() + "-relative.bin");
     serveBytes("a", "a");
     serveBytes("b", "b");
     serveBytes("c", "c");

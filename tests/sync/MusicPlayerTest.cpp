@@ -3,14 +3,13 @@
 #include "sync/Launcher.hpp"
 
 #include "tests/support/LocalServer.hpp"
+#include "tests/support/Md5.hpp"
 #include "tests/support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <stdlib.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -25,6 +24,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing_support::CurrentFolderGuard;
 using testing_support::LocalServer;
+using testing_support::md5Hex;
 using testing_support::readFile;
 using testing_support::TempFolder;
 
@@ -41,20 +41,14 @@ constexpr double silenceRms = 0.02;
 class Recorder {
 public:
     Recorder() {
-        std::string pattern = (fs::temp_directory_path() / "varnhold-audio-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
+        if (m_folder.path().empty())
             return;
-        m_folder = pattern;
-        m_wave = m_folder / "out.wav";
-        const fs::path conf = m_folder / "alsoft.conf";
+        m_wave = m_folder.path() / "out.wav";
+        const fs::path conf = m_folder.path() / "alsoft.conf";
         std::ofstream(conf) << "[general]\ndrivers=wave\n[wave]\nfile=" << m_wave.string() << "\n";
         ::setenv("ALSOFT_CONF", conf.c_str(), 1);
         // The test runner asks for the null driver; the wave driver plays in real time too, and keeps the sound.
         ::setenv("ALSOFT_DRIVERS", "wave", 1);
-    }
-    ~Recorder() {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
     }
 
     /// Bytes recorded so far: a mark to analyse from.
@@ -116,7 +110,7 @@ private:
         return value;
     }
 
-    fs::path m_folder;
+    TempFolder m_folder;
     fs::path m_wave;
 };
 
@@ -182,19 +176,6 @@ void writeToneWav(const fs::path& path, int rate, int channels) {
 
 bool haveTool(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
-}
-
-std::string md5Of(const std::string& bytes) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int size = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest.data(), &size, EVP_md5(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < size; ++i) {
-        constexpr const char* digits = "0123456789abcdef";
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 0xF];
-    }
-    return hex;
 }
 
 double seconds(std::int64_t microseconds) {
@@ -270,7 +251,7 @@ TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNothingLoaded) {
         response.set_content(noise, "audio/ogg");
     });
     Launcher launcher(m_folder.path().string());
-    launcher.startMusicDownload(server.base() + "noise.ogg", "music/noise.ogg", md5Of(noise));
+    launcher.startMusicDownload(server.base() + "noise.ogg", "music/noise.ogg", md5Hex(noise));
     ASSERT_TRUE(launcher.waitForMusicWorker(10s));
     EXPECT_EQ(launcher.musicPath(), (m_folder.path() / "music/noise.ogg").string());
     EXPECT_FALSE(launcher.musicOn());
@@ -290,7 +271,7 @@ TEST_F(MusicPlayerTest, TheLauncherLoopsTheTrackAndRestartsItFromTheBeginning) {
     Launcher launcher(m_folder.path().string());
     launcher.setLanguage(Language::English);
     const auto from = recorder.mark();
-    launcher.startMusicDownload(server.base() + "tone.wav", "music/tone.wav", md5Of(track));
+    launcher.startMusicDownload(server.base() + "tone.wav", "music/tone.wav", md5Hex(track));
     ASSERT_TRUE(launcher.waitForMusicWorker(10s));
     ASSERT_TRUE(launcher.musicOn());
     EXPECT_EQ(launcher.statusText(), "Download - Music") << "the music worker leaves its text in place";
