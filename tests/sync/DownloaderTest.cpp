@@ -1,6 +1,7 @@
 // DownloadToFile against a real local server whose handlers inject the faults: statuses, redirects, cuts, stalls.
 #include "sync/Downloader.hpp"
 
+#include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
 
 #include <arpa/inet.h>
@@ -20,6 +21,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::LocalServer;
 using testing_support::readFile;
 using testing_support::TempFolder;
 
@@ -52,21 +54,22 @@ std::string randomBody() {
 class DownloaderTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_server.Get("/body", [this](const httplib::Request&, httplib::Response& res) {
+        httplib::Server& server = m_server.server();
+        server.Get("/body", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(m_body, "application/octet-stream");
         });
-        m_server.Get("/missing", [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
-        m_server.Get("/broken", [](const httplib::Request&, httplib::Response& res) {
+        server.Get("/missing", [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
+        server.Get("/broken", [](const httplib::Request&, httplib::Response& res) {
             res.status = 500;
             res.set_content("server trouble", "text/plain");
         });
-        m_server.Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/body"); });
-        m_server.Get("/loop", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop"); });
-        m_server.Get("/to-local",
-                     [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/hostname"); });
-        m_server.Get("/not-modified", [](const httplib::Request&, httplib::Response& res) { res.status = 304; });
+        server.Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/body"); });
+        server.Get("/loop", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop"); });
+        server.Get("/to-local",
+                   [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/hostname"); });
+        server.Get("/not-modified", [](const httplib::Request&, httplib::Response& res) { res.status = 304; });
         // Announces more than it sends, then drops the connection.
-        m_server.Get("/cut", [this](const httplib::Request&, httplib::Response& res) {
+        server.Get("/cut", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(announcedSize, "application/octet-stream",
                                      [this](size_t offset, size_t, httplib::DataSink& sink) {
                                          if (offset >= bodySize / 2) {
@@ -76,7 +79,7 @@ protected:
                                      });
         });
         // Sends a little, then nothing at all until the test ends.
-        m_server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
+        server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(announcedSize, "application/octet-stream",
                                      [this](size_t offset, size_t, httplib::DataSink& sink) {
                                          if (offset == 0) {
@@ -87,27 +90,21 @@ protected:
                                      });
         });
         // A trickle fast enough not to count as stalled, so only the stop flag can end it.
-        m_server.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
+        server.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(announcedSize, "application/octet-stream",
                                      [this](size_t offset, size_t, httplib::DataSink& sink) {
                                          idle(20ms);
                                          return !m_release && sink.write(m_body.data() + offset % bodySize, 4096);
                                      });
         });
-        m_server.set_logger([this](const httplib::Request&, const httplib::Response&) { ++m_requests; });
+        server.set_logger([this](const httplib::Request&, const httplib::Response&) { ++m_requests; });
 
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        ASSERT_GT(m_port, 0);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(1ms);
-        }
+        ASSERT_TRUE(m_server.start());
     }
 
     void TearDown() override {
         m_release = true;
         m_server.stop();
-        m_thread.join();
     }
 
     // Waits in slices so that TearDown never waits for a handler's whole pause.
@@ -118,7 +115,9 @@ protected:
         }
     }
 
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_server.port()) + path;
+    }
     std::string target(const std::string& name = "file.bin") const { return (m_folder.path() / name).string(); }
 
     // Every file in the folder: a leftover temporary file shows up here.
@@ -131,11 +130,28 @@ protected:
         return names;
     }
 
+    struct StoppedDownload {
+        DownloadResult result;
+        std::chrono::steady_clock::duration lag; // from setting the stop flag to the download's return
+    };
+
+    // Downloads `path` and sets the stop flag 300 ms in, from another thread.
+    StoppedDownload downloadStoppedMidway(const std::string& path) {
+        std::chrono::steady_clock::time_point stoppedAt;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(300ms);
+            stoppedAt = std::chrono::steady_clock::now();
+            m_stop = true;
+        });
+        const DownloadResult result = DownloadToFile(url(path), target(), m_stop);
+        const auto returnedAt = std::chrono::steady_clock::now();
+        stopper.join();
+        return {result, returnedAt - stoppedAt};
+    }
+
     const std::string m_body = randomBody();
     TempFolder m_folder;
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
+    LocalServer m_server;
     std::atomic<bool> m_release{false};
     std::atomic<int> m_requests{0};
     StopFlag m_stop{false};
@@ -219,31 +235,16 @@ TEST_F(DownloaderTest, StalledTransferFailsOnceTheLowSpeedTimeHasPassed) {
 }
 
 TEST_F(DownloaderTest, StopFlagEndsATransferWithinASecond) {
-    std::chrono::steady_clock::time_point stoppedAt;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(300ms);
-        stoppedAt = std::chrono::steady_clock::now();
-        m_stop = true;
-    });
-    const DownloadResult result = DownloadToFile(url("/slow"), target(), m_stop);
-    const auto returnedAt = std::chrono::steady_clock::now();
-    stopper.join();
-    EXPECT_EQ(result.error, DownloadError::Stopped) << result.toString();
-    EXPECT_LT(returnedAt - stoppedAt, 1s);
+    const StoppedDownload slow = downloadStoppedMidway("/slow");
+    EXPECT_EQ(slow.result.error, DownloadError::Stopped) << slow.result.toString();
+    EXPECT_LT(slow.lag, 1s);
     EXPECT_TRUE(folderContents().empty());
 
     // A server that has gone silent is left just as quickly.
     m_stop = false;
-    std::thread silentStopper([&] {
-        std::this_thread::sleep_for(300ms);
-        stoppedAt = std::chrono::steady_clock::now();
-        m_stop = true;
-    });
-    const DownloadResult silent = DownloadToFile(url("/stall"), target(), m_stop);
-    const auto silentReturnedAt = std::chrono::steady_clock::now();
-    silentStopper.join();
-    EXPECT_EQ(silent.error, DownloadError::Stopped) << silent.toString();
-    EXPECT_LT(silentReturnedAt - stoppedAt, 1s);
+    const StoppedDownload silent = downloadStoppedMidway("/stall");
+    EXPECT_EQ(silent.result.error, DownloadError::Stopped) << silent.result.toString();
+    EXPECT_LT(silent.lag, 1s);
     EXPECT_TRUE(folderContents().empty());
 
     // Already set: nothing is requested at all.

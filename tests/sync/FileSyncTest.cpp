@@ -1,22 +1,21 @@
 // SyncFile and its helpers in a temporary game folder, fetching from a real local server.
 #include "sync/FileSync.hpp"
 
+#include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
 
-using namespace std::chrono_literals;
 using testing_support::CurrentFolderGuard;
+using testing_support::LocalServer;
 using testing_support::readFile;
 using testing_support::TempFolder;
 
@@ -51,7 +50,7 @@ TEST(SplitUrl, CutsAtTheFirstSlashAfterTheFirstDot) {
 class FileSyncTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_server.Get(R"(/files/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
+        m_server.server().Get(R"(/files/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
             {
                 const std::lock_guard lock(m_mutex);
                 m_targets.push_back(req.target);
@@ -65,20 +64,12 @@ protected:
                 res.status = 404;
             }
         });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        ASSERT_GT(m_port, 0);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(1ms);
-        }
+        ASSERT_TRUE(m_server.start());
     }
 
-    void TearDown() override {
-        m_server.stop();
-        m_thread.join();
-    }
+    void TearDown() override { m_server.stop(); }
 
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+    std::string base() const { return m_server.base(); }
     std::string inFolder(const std::string& relative) const { return (m_folder.path() / relative).string(); }
 
     std::vector<std::string> targets() {
@@ -97,9 +88,7 @@ protected:
 
     TempFolder m_folder;
     CurrentFolderGuard m_inGameFolder{m_folder.path()};
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
+    LocalServer m_server;
     std::mutex m_mutex; // guards m_targets, written on the server's threads
     std::vector<std::string> m_targets;
     StopFlag m_stop{false};
