@@ -9,32 +9,32 @@ constexpr unsigned maxThreads = 256;
 
 enum class Kind { Flag, Value };
 
-struct OptionSpec {
+struct KnownOption {
     const char* longName;
     char shortName; // 0: none
     Kind kind;
 };
 
-constexpr OptionSpec optionSpecs[] = {
+constexpr KnownOption knownOptions[] = {
     {"help", 'h', Kind::Flag},          {"required", 0, Kind::Value},      {"game-data", 0, Kind::Value},
     {"exclude", 0, Kind::Value},        {"include-hidden", 0, Kind::Flag}, {"ignore-case", 0, Kind::Flag},
     {"forward-slashes", 0, Kind::Flag}, {"merge", 0, Kind::Value},         {"document", 0, Kind::Value},
     {"output", 'o', Kind::Value},       {"threads", 'j', Kind::Value},     {"quiet", 'q', Kind::Flag},
 };
 
-const OptionSpec* findLong(std::string_view name) {
-    for (const auto& spec : optionSpecs) {
-        if (name == spec.longName) {
-            return &spec;
+const KnownOption* findLong(std::string_view name) {
+    for (const auto& option : knownOptions) {
+        if (name == option.longName) {
+            return &option;
         }
     }
     return nullptr;
 }
 
-const OptionSpec* findShort(char name) {
-    for (const auto& spec : optionSpecs) {
-        if (spec.shortName != 0 && spec.shortName == name) {
-            return &spec;
+const KnownOption* findShort(char name) {
+    for (const auto& option : knownOptions) {
+        if (option.shortName != 0 && option.shortName == name) {
+            return &option;
         }
     }
     return nullptr;
@@ -94,7 +94,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const KnownOption* option = nullptr;
         std::optional<std::string> inlineValue;
         if (argument.starts_with("--")) {
             std::string_view name = std::string_view(argument).substr(2);
@@ -102,18 +102,18 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
                 inlineValue = std::string(name.substr(equals + 1));
                 name = name.substr(0, equals);
             }
-            spec = findLong(name);
+            option = findLong(name);
         } else if (argument.size() >= 2) {
-            spec = findShort(argument[1]);
+            option = findShort(argument[1]);
             if (argument.size() > 2) {
                 inlineValue = argument.substr(2); // -ofile, -j4
             }
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             return {std::nullopt, "unknown option '" + argument + "'"};
         }
         std::string value;
-        if (spec->kind == Kind::Value) {
+        if (option->kind == Kind::Value) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < arguments.size()) {
@@ -124,7 +124,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (inlineValue) {
             return {std::nullopt, "option '" + argument + "' takes no value"};
         }
-        if (std::string error = apply(options, spec->longName, value); !error.empty()) {
+        if (std::string error = apply(options, option->longName, value); !error.empty()) {
             return {std::nullopt, error};
         }
     }
