@@ -1,6 +1,8 @@
 // Tests of the lenient JSON parser: values, the diagnostic lines, substitutes and hostile documents.
 #include "net/JsonValue.hpp"
 
+#include "support/JsonKeys.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +16,8 @@
 #include <vector>
 
 namespace {
+
+using testing_support::keysOf;
 
 struct Parsed {
     JsonValue value;
@@ -43,16 +47,6 @@ constexpr std::string_view exponentFault = "ERROR: Number: Expected a number for
 constexpr std::string_view numberFault = "ERROR: Number: unexpected character '";
 constexpr std::string_view boolFault = "ERROR: Bool: Expected 'true' or 'false', found '";
 constexpr std::string_view nullFault = "ERROR: Null: Expected 'null', found '";
-
-std::vector<std::string> keysOf(const JsonValue& value) {
-    std::vector<std::string> keys;
-    if (const JsonValue::ObjectMap* members = value.objectValue()) {
-        for (const auto& member : *members) {
-            keys.push_back(member.first);
-        }
-    }
-    return keys;
-}
 
 /// The single element of a one-element array, parsed from "[" + text + "]".
 Parsed parseElement(std::string_view text) {

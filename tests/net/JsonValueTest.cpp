@@ -1,6 +1,8 @@
 // Tests of the JSON value: its types, the lookups that add what they look for, ownership and text escaping.
 #include "net/JsonValue.hpp"
 
+#include "support/JsonKeys.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,15 +11,7 @@
 
 namespace {
 
-std::vector<std::string> keysOf(const JsonValue& value) {
-    std::vector<std::string> keys;
-    if (const JsonValue::ObjectMap* members = value.objectValue()) {
-        for (const auto& member : *members) {
-            keys.push_back(member.first);
-        }
-    }
-    return keys;
-}
+using testing_support::keysOf;
 
 // A tree with every kind of payload, to copy and move around.
 JsonValue sampleTree() {
