@@ -78,6 +78,17 @@ void writeExecutable(const std::string& path, const std::string& text) {
     fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
 }
 
+// A shell script that writes its arguments (as `recordArguments` prints them), folder and process id to files
+// named after `record`, then a marker file last, so a reader that sees the marker sees complete records.
+std::string recordingScript(const std::string& record, const std::string& recordArguments) {
+    std::string script = "#!/bin/sh\n";
+    script += recordArguments + " > '" + record + ".args'\n";
+    script += "pwd > '" + record + ".cwd'\n";
+    script += "echo $$ > '" + record + ".pid'\n";
+    script += ": > '" + record + ".done'\n";
+    return script;
+}
+
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -109,22 +120,10 @@ protected:
         fs::remove_all(m_root, ignored);
     }
 
-    // The stand-in writes its arguments (NUL-terminated, so any byte survives), folder and process id, then a
-    // marker file last, so a reader that sees the marker sees complete records.
+    // The stand-in writes its arguments NUL-terminated, so any byte survives.
     void installStandIn(const std::string& name, const std::string& afterRecording = "") {
-        const std::string record = m_log + "/" + name;
-        writeExecutable(m_bin + "/" + name, "#!/bin/sh\n"
-                                            "printf '%s\\000' \"$@\" > '" +
-                                                record +
-                                                ".args'\n"
-                                                "pwd > '" +
-                                                record +
-                                                ".cwd'\n"
-                                                "echo $$ > '" +
-                                                record +
-                                                ".pid'\n"
-                                                ": > '" +
-                                                record + ".done'\n" + afterRecording);
+        writeExecutable(m_bin + "/" + name,
+                        recordingScript(m_log + "/" + name, "printf '%s\\000' \"$@\"") + afterRecording);
     }
 
     // The arguments the stand-in `name` got, or empty when it did not run within the time-out.
@@ -213,18 +212,7 @@ TEST_F(ShellTest, WindowsProgramsRunThroughWineWhenItIsInstalled) {
 
 TEST_F(ShellTest, NativeProgramsStartInTheGameFolderAndAreReaped) {
     const std::string record = m_log + "/game";
-    writeExecutable(m_game + "/run game.sh", "#!/bin/sh\n"
-                                             "echo $# > '" +
-                                                 record +
-                                                 ".args'\n"
-                                                 "pwd > '" +
-                                                 record +
-                                                 ".cwd'\n"
-                                                 "echo $$ > '" +
-                                                 record +
-                                                 ".pid'\n"
-                                                 ": > '" +
-                                                 record + ".done'\n");
+    writeExecutable(m_game + "/run game.sh", recordingScript(record, "echo $#"));
     ASSERT_TRUE(platform::OpenTarget(platform::FullPath("run game.sh")));
     ASSERT_TRUE(waitForFile(record + ".done"));
     EXPECT_EQ(readFile(record + ".args"), "0\n") << "the program is started with no arguments";
