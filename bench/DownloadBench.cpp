@@ -1,6 +1,8 @@
 // Times DownloadToFile against the curl command on one large file served from loopback; the ratio should be 0.9+.
 #include "sync/Downloader.hpp"
 
+#include "bench/BenchSupport.hpp"
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/sendfile.h>
@@ -9,23 +11,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
 constexpr std::size_t fileSize = 500u * 1000u * 1000u;
-constexpr std::size_t fillBlockSize = std::size_t{1} << 20;
 constexpr std::size_t requestHeadLimit = 64 * 1024;
 constexpr int rounds = 3;
 
@@ -105,31 +100,16 @@ private:
     std::thread m_thread;
 };
 
-bool writeTestFile(const std::string& path) {
-    std::vector<char> block(fillBlockSize);
-    std::mt19937_64 engine(11);
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t written = 0; written < fileSize && out; written += block.size()) {
-        for (std::size_t i = 0; i < block.size(); i += sizeof(std::uint64_t)) {
-            const std::uint64_t word = engine();
-            std::memcpy(block.data() + i, &word, sizeof word);
-        }
-        out.write(block.data(), static_cast<std::streamsize>(std::min(block.size(), fileSize - written)));
-    }
-    return static_cast<bool>(out);
-}
-
 // Each round starts without a target, so both clients create and fill a new file; nullopt when it failed.
 template <typename Run> std::optional<double> timeSeconds(const std::filesystem::path& target, Run run) {
     std::filesystem::remove(target);
-    const auto start = std::chrono::steady_clock::now();
-    const bool ok = run();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    bool ok = false;
+    const double took = bench_support::secondsTaken([&] { ok = run(); });
     std::error_code error;
     if (!ok || std::filesystem::file_size(target, error) != fileSize) {
         return std::nullopt;
     }
-    return took.count();
+    return took;
 }
 
 } // namespace
@@ -144,7 +124,7 @@ int main() {
     const std::string served = (folder / "served.bin").string();
     const std::filesystem::path target = folder / "fetched.bin";
     int status = 1;
-    if (writeTestFile(served)) {
+    if (bench_support::writeRandomFile(served, fileSize, 11)) {
         const FileServer server(served);
         const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/served.bin";
         const StopFlag stop{false};

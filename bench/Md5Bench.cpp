@@ -1,44 +1,25 @@
 // Times FileMd5 against the system's md5sum on the same page-cached file; the ratio should be 1.0 or more.
 #include "sync/FileMd5.hpp"
 
+#include "bench/BenchSupport.hpp"
+
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
-#include <vector>
 
 namespace {
 
 constexpr std::size_t defaultFileSize = std::size_t{1} << 30;
-constexpr std::size_t fillBlockSize = std::size_t{1} << 20;
 constexpr int rounds = 3;
 
 struct PipeCloser {
     void operator()(FILE* pipe) const { pclose(pipe); }
 };
-
-bool writeTestFile(const std::string& path, std::size_t size) {
-    std::vector<char> block(fillBlockSize);
-    std::mt19937_64 engine(7);
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t written = 0; written < size && out; written += block.size()) {
-        for (std::size_t i = 0; i < block.size(); i += sizeof(std::uint64_t)) {
-            const std::uint64_t word = engine();
-            std::memcpy(block.data() + i, &word, sizeof word);
-        }
-        out.write(block.data(), static_cast<std::streamsize>(std::min(block.size(), size - written)));
-    }
-    return static_cast<bool>(out);
-}
 
 std::string md5sumOf(const std::string& path) {
     const std::string command = "md5sum '" + path + "'";
@@ -51,10 +32,7 @@ std::string md5sumOf(const std::string& path) {
 }
 
 template <typename Run> double timeSeconds(Run run, std::string& result) {
-    const auto start = std::chrono::steady_clock::now();
-    result = run();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return took.count();
+    return bench_support::secondsTaken([&] { result = run(); });
 }
 
 } // namespace
@@ -73,7 +51,7 @@ int main(int argc, char** argv) {
         ownFolder = pattern;
         path = (ownFolder / "big.bin").string();
         std::printf("writing %zu MiB to %s\n", defaultFileSize >> 20, path.c_str());
-        if (!writeTestFile(path, defaultFileSize)) {
+        if (!bench_support::writeRandomFile(path, defaultFileSize, 7)) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             std::filesystem::remove_all(ownFolder);
             return 1;
