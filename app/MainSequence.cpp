@@ -6,6 +6,7 @@
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
 #include "net/ServerRequest.hpp"
+#include "platform/Display.hpp"
 #include "sync/Launcher.hpp"
 #include "ui/LauncherScene.hpp"
 
@@ -99,8 +100,15 @@ int runLauncher() {
     if (!plan)
         return EXIT_FAILURE;
 
+    // The artwork's textures already need the display, so it is asked for before the scene is built.
+    std::optional<platform::DisplayConnection> display(std::in_place);
+    if (!*display) {
+        std::fprintf(stderr, "varnhold-launcher: no display to show the window on (is DISPLAY set?)\n");
+        return EXIT_FAILURE;
+    }
     LauncherScene scene(launcher.language());
     scene.createWindow();
+    display.reset();
     scene.setLanguageCode(plan->languageCode);
     scene.setAnnouncement(plan->announcement);
     for (const std::string& line : plan->realmLines)

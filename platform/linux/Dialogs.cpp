@@ -58,14 +58,16 @@ bool onKdeDesktop() {
 
 // The order to try; each one that cannot show its box hands over to the next. Standard error always works.
 std::vector<Backend> backendsToTry() {
+    // With no display no box can show, whatever was asked for; a dialog program would only fail in its own way
+    // (zenity then answers like No and nothing is printed at all).
+    if (!environmentSet("DISPLAY") && !environmentSet("WAYLAND_DISPLAY")) {
+        return {Backend::Stderr};
+    }
     if (const std::optional<Backend> forced = forcedBackend()) {
         if (*forced == Backend::Stderr) {
             return {Backend::Stderr};
         }
         return {*forced, Backend::Stderr};
-    }
-    if (!environmentSet("DISPLAY") && !environmentSet("WAYLAND_DISPLAY")) {
-        return {Backend::Stderr};
     }
     std::vector<Backend> order;
     if (onKdeDesktop()) {

@@ -33,11 +33,12 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 note() { echo "-- $*"; }
 
-# A private X server: -displayfd picks a free display number.
+# A private X server: -displayfd picks a free display number; -noreset keeps it from resetting when the last box
+# closes, which a launcher opening its window at that moment would not survive.
 start_x() {
     local fifo="$WORK/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.err" &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" 2>"$WORK/xvfb.err" &
     PIDS+=($!)
     local number
     read -r -t 20 number <"$fifo" || fail "Xvfb did not start"

@@ -21,3 +21,15 @@ second=$(grep -n "Adadme Emkane etesal be servere launcher" "$WORK/zenity.log" |
 [ "$(grep -c -- '--error' "$WORK/zenity.log")" = 2 ] || fail "exactly two error boxes expected"
 [ -z "$(xdotool search --name '^Varnhold Launcher$' 2>/dev/null || true)" ] || fail "a window was created"
 note "server down: two boxes, exit 1"
+
+# No display at all: the boxes go to standard error and the launcher ends with 1 instead of crashing.
+(cd "$GAME" && env -u DISPLAY VARNHOLD_SERVER_URL="http://127.0.0.1:1/" "$LAUNCHER") >"$WORK/nodisplay.out" 2>&1 \
+    && fail "expected exit code 1 without a display" || rc=$?
+[ "$rc" = 1 ] || fail "exit code $rc without a display, expected 1"
+grep -q "Launcher: Unable connect to the launcher server" "$WORK/nodisplay.out" || fail "no text on standard error"
+write_document "$WORK/document.json" '{"lang": "en"}'
+start_server "$WORK/document.json"
+(cd "$GAME" && env -u DISPLAY VARNHOLD_SERVER_URL="$SERVER_URL" "$LAUNCHER") >"$WORK/nodisplay.out" 2>&1 && rc=0 || rc=$?
+[ "$rc" = 1 ] || fail "exit code $rc with a server but no display, expected 1: $(tail -n 3 "$WORK/nodisplay.out")"
+grep -q "no display to show the window on" "$WORK/nodisplay.out" || fail "no word about the missing display"
+note "no display: standard error and exit 1"
