@@ -99,18 +99,20 @@ wait_window() {
 # window_gone ID: true when the window no longer exists.
 window_gone() { ! xwininfo -id "$1" >/dev/null 2>&1; }
 
-# answer_box TITLE KEY: finds the box, focuses it and presses KEY (Return = OK/Yes, Escape = No); prints its text.
+# answer_box TITLE KEY: finds the box, focuses it and presses KEY (Return = OK/Yes, Escape = No).
 answer_box() {
     local title=$1 key=$2 id
     id=$(wait_window "$title" 20) || fail "no box titled '$title'"
-    # Without a window manager keys reach the box only once it has the focus; then they go through XTEST.
-    xdotool windowfocus --sync "$id" 2>/dev/null || true
-    sleep 0.2
-    xdotool key "$key"
-    local deadline=$((SECONDS + 10))
+    # Without a window manager keys reach the box only once it has the focus; then they go through XTEST. A box
+    # that is mapped but not yet listening (a loaded machine) misses the key: press again while it is still there.
+    local deadline=$((SECONDS + 15))
     while ! window_gone "$id"; do
         [ $SECONDS -lt $deadline ] || fail "box '$title' did not close on $key"
-        sleep 0.1
+        xdotool windowfocus --sync "$id" 2>/dev/null || true
+        sleep 0.2
+        window_gone "$id" && break
+        xdotool key "$key"
+        for _ in $(seq 30); do window_gone "$id" && break; sleep 0.1; done
     done
 }
 
