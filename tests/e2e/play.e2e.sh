@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 start_x
 install_standins
 make_game
-make_served Data/common.MPQ 3072
+make_served Data/common.MPQ 6144 # six seconds at the rate below: time to see Play unavailable
 make_served Data/patch-V.MPQ 512
 make_served Data/shared.MPQ 64
 sox -n -r 22050 -c 1 "$WORK/files/theme.wav" synth 1 sine 440 vol 0.3 2>/dev/null || make_served theme.wav 4

@@ -6,8 +6,8 @@ start_x
 install_standins
 record_dialogs
 make_game
-make_served required.bin 256
-make_served optional.bin 8192
+make_served required.bin 3072 # six seconds at the rate below: time to ask for Play too early
+make_served optional.bin 16384
 sox -n -r 22050 -c 1 "$WORK/files/theme.wav" synth 30 sine 330 vol 0.3 2>/dev/null || make_served theme.wav 4
 
 start_server "$WORK/document.json" 512
