@@ -12,9 +12,11 @@ JsonValue::JsonValue(const JsonValue& other)
     : m_payload(std::visit(
           [](const auto& held) -> Payload {
               using Held = std::decay_t<decltype(held)>;
-              if constexpr (std::is_same_v<Held, std::unique_ptr<ObjectMap>> ||
-                            std::is_same_v<Held, std::unique_ptr<ArraySeq>> ||
-                            std::is_same_v<Held, std::unique_ptr<std::string>>) {
+              if constexpr (std::is_same_v<Held, std::unique_ptr<ArraySeq>>) {
+                  // An empty array owns no sequence yet (see setType).
+                  return held ? std::make_unique<ArraySeq>(*held) : std::unique_ptr<ArraySeq>();
+              } else if constexpr (std::is_same_v<Held, std::unique_ptr<ObjectMap>> ||
+                                   std::is_same_v<Held, std::unique_ptr<std::string>>) {
                   // Moves reset their source to Null, so an empty owner never appears; stay safe anyway.
                   if (!held) {
                       return std::monostate{};
@@ -88,7 +90,9 @@ void JsonValue::setType(JsonType type) {
         m_payload = std::make_unique<ObjectMap>();
         break;
     case JsonType::Array:
-        m_payload = std::make_unique<ArraySeq>();
+        // The sequence is made when the first element arrives: an empty deque already takes some 600 bytes, so a
+        // hostile document of a million "[]" would otherwise cost hundreds of megabytes.
+        m_payload = std::unique_ptr<ArraySeq>();
         break;
     case JsonType::String:
         m_payload = std::make_unique<std::string>();
@@ -117,7 +121,11 @@ JsonValue& JsonValue::operator[](const std::string& key) {
 
 JsonValue& JsonValue::operator[](std::uint32_t index) {
     setType(JsonType::Array);
-    ArraySeq& elements = *std::get<std::unique_ptr<ArraySeq>>(m_payload);
+    std::unique_ptr<ArraySeq>& held = std::get<std::unique_ptr<ArraySeq>>(m_payload);
+    if (!held) {
+        held = std::make_unique<ArraySeq>();
+    }
+    ArraySeq& elements = *held;
     if (index >= elements.size()) {
         elements.resize(std::size_t{index} + 1);
     }
@@ -166,7 +174,11 @@ const JsonValue::ObjectMap* JsonValue::objectValue() const noexcept {
 
 const JsonValue::ArraySeq* JsonValue::arrayValue() const noexcept {
     const auto* held = std::get_if<std::unique_ptr<ArraySeq>>(&m_payload);
-    return held != nullptr ? held->get() : nullptr;
+    if (held == nullptr) {
+        return nullptr;
+    }
+    static const ArraySeq noElements;
+    return *held ? held->get() : &noElements;
 }
 
 std::string escapeText(std::string_view text) {
