@@ -50,15 +50,15 @@ ByteRange parseByteRange(std::string_view header, std::uint64_t size) {
     header = trim(header);
     if (!startsWithUnit(header))
         return whole;
-    const std::string_view spec = trim(header.substr(6));
+    const std::string_view rangeText = trim(header.substr(6));
     // Several ranges would need a multipart body that no downloader here asks for; the whole file is a valid answer.
-    if (spec.find(',') != std::string_view::npos)
+    if (rangeText.find(',') != std::string_view::npos)
         return whole;
-    const auto dash = spec.find('-');
+    const auto dash = rangeText.find('-');
     if (dash == std::string_view::npos)
         return whole;
-    const std::string_view firstText = trim(spec.substr(0, dash));
-    const std::string_view lastText = trim(spec.substr(dash + 1));
+    const std::string_view firstText = trim(rangeText.substr(0, dash));
+    const std::string_view lastText = trim(rangeText.substr(dash + 1));
 
     if (firstText.empty()) {
         const auto suffix = parsePosition(lastText);
