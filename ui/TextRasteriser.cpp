@@ -14,47 +14,21 @@
 
 namespace {
 
-struct GObjectDeleter {
-    void operator()(gpointer object) const { g_object_unref(object); }
+// One owner type per C handle, each freed by its library's own function.
+template <auto free> struct FreeWith {
+    template <typename T> void operator()(T* handle) const { free(handle); }
 };
+using GObjectDeleter = FreeWith<g_object_unref>;
 using FontMapPtr = std::unique_ptr<PangoFontMap, GObjectDeleter>;
 using ContextPtr = std::unique_ptr<PangoContext, GObjectDeleter>;
 using LayoutPtr = std::unique_ptr<PangoLayout, GObjectDeleter>;
-
-struct FontDescriptionDeleter {
-    void operator()(PangoFontDescription* description) const { pango_font_description_free(description); }
-};
-using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionDeleter>;
-
-struct FontOptionsDeleter {
-    void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
-};
-using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, FontOptionsDeleter>;
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-
-struct CairoDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
-using CairoPtr = std::unique_ptr<cairo_t, CairoDeleter>;
-
-struct FcPatternDeleter {
-    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-using FcPatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
-
-struct FcObjectSetDeleter {
-    void operator()(FcObjectSet* set) const { FcObjectSetDestroy(set); }
-};
-using FcObjectSetPtr = std::unique_ptr<FcObjectSet, FcObjectSetDeleter>;
-
-struct FcFontSetDeleter {
-    void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
-};
-using FcFontSetPtr = std::unique_ptr<FcFontSet, FcFontSetDeleter>;
+using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FreeWith<pango_font_description_free>>;
+using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, FreeWith<cairo_font_options_destroy>>;
+using SurfacePtr = std::unique_ptr<cairo_surface_t, FreeWith<cairo_surface_destroy>>;
+using CairoPtr = std::unique_ptr<cairo_t, FreeWith<cairo_destroy>>;
+using FcPatternPtr = std::unique_ptr<FcPattern, FreeWith<FcPatternDestroy>>;
+using FcObjectSetPtr = std::unique_ptr<FcObjectSet, FreeWith<FcObjectSetDestroy>>;
+using FcFontSetPtr = std::unique_ptr<FcFontSet, FreeWith<FcFontSetDestroy>>;
 
 // Families that draw Persian well, best first; any other family that covers Persian comes after them.
 constexpr std::array preferredPersianFamilies{"Vazirmatn", "Noto Sans Arabic", "Noto Naskh Arabic", "Nazli", "Homa"};
