@@ -39,7 +39,8 @@ std::string launcherTooOldText(Language language, JsonValue& serverData) {
     std::string site = hostOf(serverData["links"]["website"].asText());
     if (site.empty())
         site = hostOf(serverData["launcher_location"].asText());
-    return std::string(message::launcherTooOldFinglishBefore) + site + std::string(message::launcherTooOldFinglishAfter);
+    return std::string(message::launcherTooOldFinglishBefore) + site +
+           std::string(message::launcherTooOldFinglishAfter);
 }
 
 } // namespace

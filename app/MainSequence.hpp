@@ -28,8 +28,8 @@ inline constexpr int LauncherVersion = 3;
 
 /// Everything before the window: fetch and read the document, start the workers, check version and folder.
 /// Empty after an early stop, whose boxes have then been shown.
-[[nodiscard]] std::optional<StartupPlan> runStartup(Launcher& launcher, JsonValue& serverData,
-                                                    const Services& services, const std::string& address);
+[[nodiscard]] std::optional<StartupPlan> runStartup(Launcher& launcher, JsonValue& serverData, const Services& services,
+                                                    const std::string& address);
 
 /// The whole run; the process exit code (0 after a normal close, 1 after an early stop).
 [[nodiscard]] int runLauncher();

@@ -51,7 +51,9 @@ std::vector<FileEntry> readFileList(JsonValue& serverData) {
     return entries;
 }
 
-std::vector<std::string> readRemovals(JsonValue& serverData) { return readStrings(serverData["removes"]); }
+std::vector<std::string> readRemovals(JsonValue& serverData) {
+    return readStrings(serverData["removes"]);
+}
 
 Language readLanguage(JsonValue& serverData) {
     return serverData["lang"].asText() == "fa" ? Language::Finglish : Language::English;

@@ -10,7 +10,15 @@
 #include <string_view>
 #include <variant>
 
-enum class JsonType : std::int32_t { Null = 0, Object = 1, Array = 2, String = 3, Floating = 4, Integral = 5, Boolean = 6 };
+enum class JsonType : std::int32_t {
+    Null = 0,
+    Object = 1,
+    Array = 2,
+    String = 3,
+    Floating = 4,
+    Integral = 5,
+    Boolean = 6
+};
 
 /// A JSON value whose lookups never fail: reading through a missing key or a value of another type gives the
 /// empty text, 0 or -1, and the lookups add what they looked for.

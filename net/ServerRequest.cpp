@@ -37,7 +37,8 @@ ServerAddress parseServerAddress(const std::string& baseAddress) {
     rest = rest.substr(0, rest.find('/'));
     std::string_view host = rest;
     // A port after the last ':' (outside an IPv6 bracket) must reach that port: sf::Http takes it separately.
-    if (const auto colon = rest.rfind(':'); colon != std::string_view::npos && rest.find(']', colon) == std::string_view::npos) {
+    if (const auto colon = rest.rfind(':');
+        colon != std::string_view::npos && rest.find(']', colon) == std::string_view::npos) {
         const std::string_view portText = rest.substr(colon + 1);
         unsigned int port = 0;
         const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), port);

@@ -2,10 +2,10 @@
 #include "sync/FileSync.hpp"
 
 #include "platform/FileSystem.hpp"
-#include "sync/Downloader.hpp"
-#include "sync/FileMd5.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
+#include "sync/Downloader.hpp"
+#include "sync/FileMd5.hpp"
 
 #include <cstdio>
 #include <memory>

@@ -87,7 +87,8 @@ TEST_F(PlaySequenceTest, BeforeTheRequiredFilesOnlyAsksToWait) {
 TEST_F(PlaySequenceTest, WhenAllIsDoneStartsTheGameAndClosesTheWindow) {
     Launcher launcher(m_folder.path().string());
     launcher.setLanguage(Language::English);
-    launcher.setRealmlist((m_folder.path() / "Data/enUS/realmlist.wtf").string(), "set realmlist logon.varnhold.example");
+    launcher.setRealmlist((m_folder.path() / "Data/enUS/realmlist.wtf").string(),
+                          "set realmlist logon.varnhold.example");
     launcher.startFileSync({});
     ASSERT_TRUE(launcher.waitUntilAllDone(std::chrono::seconds(5)));
 
@@ -121,7 +122,8 @@ TEST_F(PlaySequenceTest, WhileAdditionalFilesDownloadStopsMusicWarnsAndKeepsTheW
 
     Launcher launcher(m_folder.path().string());
     launcher.setLanguage(Language::Finglish);
-    launcher.setRealmlist((m_folder.path() / "Data/enUS/realmlist.wtf").string(), "set realmlist logon.varnhold.example");
+    launcher.setRealmlist((m_folder.path() / "Data/enUS/realmlist.wtf").string(),
+                          "set realmlist logon.varnhold.example");
     FileEntry required;
     required.required = 1;
     required.location = "Wow.exe";

@@ -81,7 +81,7 @@ TEST(ServerDocumentTest, LanguageIsFinglishOnlyForExactlyFa) {
 
 TEST(ServerDocumentTest, VersionReadsOnlyIntegralNumbers) {
     const std::pair<std::string_view, int> cases[] = {
-        {R"({"version": 4})", 4}, {R"({"version": "4"})", 0}, {R"({"version": 4.0})", 0},
+        {R"({"version": 4})", 4},    {R"({"version": "4"})", 0}, {R"({"version": 4.0})", 0},
         {R"({"version": true})", 0}, {R"({"version": -2})", -2},
     };
     for (const auto& [text, expected] : cases) {
@@ -93,9 +93,9 @@ TEST(ServerDocumentTest, VersionReadsOnlyIntegralNumbers) {
 TEST(ServerDocumentTest, RealmLinesSayOnlineOnlyForTheInteger1) {
     JsonValue document = parse(R"({"realms": [["Alpha", 1], ["Beta", 0], ["Gamma", 2], ["Delta", true],
         ["Epsilon", "1"], ["Zeta", 1.0], ["Eta"], [], 5, ["Theta", 1, "extra"]]})");
-    const std::vector<std::string> expected = {"Alpha: Online",  "Beta: Offline", "Gamma: Offline", "Delta: Offline",
+    const std::vector<std::string> expected = {"Alpha: Online",    "Beta: Offline", "Gamma: Offline", "Delta: Offline",
                                                "Epsilon: Offline", "Zeta: Offline", "Eta: Offline",   ": Offline",
-                                               ": Offline",      "Theta: Online"};
+                                               ": Offline",        "Theta: Online"};
     EXPECT_EQ(readRealmLines(document), expected);
 }
 

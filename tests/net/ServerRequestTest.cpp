@@ -28,9 +28,8 @@ protected:
                 const std::lock_guard lock(m_mutex);
                 m_seen.method = request.method;
                 m_seen.path = request.path;
-                m_seen.query = request.target.substr(request.target.find('?') == std::string::npos
-                                                         ? request.target.size()
-                                                         : request.target.find('?'));
+                m_seen.query = request.target.substr(
+                    request.target.find('?') == std::string::npos ? request.target.size() : request.target.find('?'));
                 m_seen.contentType = request.get_header_value("Content-Type");
                 m_seen.body = request.body;
                 ++m_requests;
