@@ -20,25 +20,23 @@ namespace {
 constexpr const char* realmlistFileName = "realmlist.wtf";
 
 // The first listed folder that exists gets the realm list; later ones are not looked at.
-void chooseRealmlistTarget(Launcher& launcher, JsonValue& serverData) {
-    JsonValue& locations = serverData["realmlist_locations"];
-    const std::int32_t count = locations.arrayLength();
-    for (std::int32_t i = 0; i < count; ++i) {
-        const DirectoryCheck folder = DirectoryExists(locations[static_cast<std::uint32_t>(i)].asText());
+void chooseRealmlistTarget(Launcher& launcher, const ServerDocument& document) {
+    for (const std::string& location : document.realmlistLocations) {
+        const DirectoryCheck folder = DirectoryExists(location);
         if (folder.exists) {
-            launcher.setRealmlist(folder.fullPath + realmlistFileName, serverData["realmlist"].asText());
+            launcher.setRealmlist(folder.fullPath + realmlistFileName, document.realmlist);
             return;
         }
     }
 }
 
-std::string launcherTooOldText(Language language, JsonValue& serverData) {
+std::string launcherTooOldText(Language language, const ServerDocument& document) {
     if (language != Language::Finglish)
         return std::string(message::launcherTooOldEnglish);
     // The community's website domain: the site the link button opens, else where the new launcher lies.
-    std::string site = hostOf(serverData["links"]["website"].asText());
+    std::string site = hostOf(document.links.website);
     if (site.empty())
-        site = hostOf(serverData["launcher_location"].asText());
+        site = hostOf(document.launcherLocation);
     return std::string(message::launcherTooOldFinglishBefore) + site +
            std::string(message::launcherTooOldFinglishAfter);
 }
@@ -51,53 +49,51 @@ std::string serverAddress() {
     return ServerBaseAddress();
 }
 
-std::optional<StartupPlan> runStartup(Launcher& launcher, JsonValue& serverData, const Services& services,
-                                      const std::string& address) {
+std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address) {
+    JsonValue serverData;
     if (!fetchServerData(serverData, address)) {
         // The language is not known yet, so both texts, English first.
         services.showError(message::serverUnreachableEnglish);
         services.showError(message::serverUnreachableFinglish);
         return std::nullopt;
     }
+    const ServerDocument document = readServerDocument(serverData);
 
-    const MusicSource music = readMusic(serverData);
-    launcher.startMusicDownload(music.URL, music.location, music.checksum);
+    launcher.startMusicDownload(document.music.URL, document.music.location, document.music.checksum);
 
-    chooseRealmlistTarget(launcher, serverData);
-    std::vector<FileEntry> files = readFileList(serverData);
+    chooseRealmlistTarget(launcher, document);
     StartupPlan plan;
-    plan.play.removals = readRemovals(serverData);
+    plan.play.removals = document.removals;
 
-    launcher.setLanguage(readLanguage(serverData));
+    launcher.setLanguage(document.language);
     const Language language = launcher.language();
 
-    if (serverData["version"].asInt() > LauncherVersion) {
-        services.showError(launcherTooOldText(language, serverData));
-        services.openTarget(serverData["launcher_location"].asText());
+    if (document.version > LauncherVersion) {
+        services.showError(launcherTooOldText(language, document));
+        services.openTarget(document.launcherLocation);
         return std::nullopt;
     }
 
-    const std::string execute = serverData["execute"].asText();
     if (!checkGameFolder(launcher, services))
         return std::nullopt;
 
-    launcher.startFileSync(std::move(files));
+    launcher.startFileSync(document.files);
 
     // Only the full path matters here: the game may well arrive with the downloads.
-    (void)FileExists(execute, plan.play.launchTarget);
+    (void)FileExists(document.execute, plan.play.launchTarget);
 
-    plan.announcement = serverData["announce"].asText();
-    plan.realmLines = readRealmLines(serverData);
-    plan.languageCode = serverData["lang"].asText();
+    plan.announcement = document.announcement;
+    plan.realmLines = document.realmLines;
+    plan.languageCode = document.languageCode;
+    plan.links = document.links;
     return plan;
 }
 
 int runLauncher() {
     Launcher launcher;
-    JsonValue serverData;
     const Services services = Services::platform();
 
-    std::optional<StartupPlan> plan = runStartup(launcher, serverData, services, serverAddress());
+    std::optional<StartupPlan> plan = runStartup(launcher, services, serverAddress());
     if (!plan)
         return EXIT_FAILURE;
 
@@ -119,7 +115,8 @@ int runLauncher() {
     SceneActions actions;
     actions.play = [&] { runPlaySequence(launcher, plan->play, services); };
     actions.openTarget = [&services](const std::string& target) { services.openTarget(target); };
-    scene.run(serverData, launcher, actions);
+    actions.links = plan->links;
+    scene.run(launcher, actions);
 
     // The workers may still be downloading: they are stopped and joined before anything they use goes away.
     launcher.stopWorkers();

@@ -3,7 +3,7 @@
 
 #include "app/PlaySequence.hpp"
 #include "app/Services.hpp"
-#include "net/JsonValue.hpp"
+#include "ui/LinkAddresses.hpp"
 
 #include <optional>
 #include <string>
@@ -16,6 +16,7 @@ struct StartupPlan {
     std::string announcement;
     std::vector<std::string> realmLines;
     std::string languageCode; // the server's "lang", deciding how the announcement is drawn
+    LinkAddresses links;
     PlayContext play;
 };
 
@@ -28,7 +29,7 @@ inline constexpr int LauncherVersion = 3;
 
 /// Everything before the window: fetch and read the document, start the workers, check version and folder.
 /// Empty after an early stop, whose boxes have then been shown.
-[[nodiscard]] std::optional<StartupPlan> runStartup(Launcher& launcher, JsonValue& serverData, const Services& services,
+[[nodiscard]] std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services,
                                                     const std::string& address);
 
 /// The whole run; the process exit code (0 after a normal close, 1 after an early stop).

@@ -1,4 +1,4 @@
-// Reads the keys of the server document into the launcher's own structures.
+// Reads the keys of the server document into the launcher's own structures, each key once.
 #include "app/ServerDocument.hpp"
 
 namespace {
@@ -19,16 +19,8 @@ std::vector<std::string> readStrings(JsonValue& array) {
     return texts;
 }
 
-} // namespace
-
-MusicSource readMusic(JsonValue& serverData) {
-    JsonValue& music = serverData["music"];
-    return {music["URL"].asText(), music["location"].asText(), music["checksum"].asText()};
-}
-
-std::vector<FileEntry> readFileList(JsonValue& serverData) {
+std::vector<FileEntry> readFileList(JsonValue& files) {
     std::vector<FileEntry> entries;
-    JsonValue& files = serverData["files"];
     const std::int32_t count = files.arrayLength();
     for (std::int32_t i = 0; i < count; ++i) {
         JsonValue& file = files[static_cast<std::uint32_t>(i)];
@@ -51,17 +43,8 @@ std::vector<FileEntry> readFileList(JsonValue& serverData) {
     return entries;
 }
 
-std::vector<std::string> readRemovals(JsonValue& serverData) {
-    return readStrings(serverData["removes"]);
-}
-
-Language readLanguage(JsonValue& serverData) {
-    return serverData["lang"].asText() == "fa" ? Language::Finglish : Language::English;
-}
-
-std::vector<std::string> readRealmLines(JsonValue& serverData) {
+std::vector<std::string> readRealmLines(JsonValue& realms) {
     std::vector<std::string> lines;
-    JsonValue& realms = serverData["realms"];
     const std::int32_t count = realms.arrayLength();
     for (std::int32_t i = 0; i < count; ++i) {
         JsonValue& realm = realms[static_cast<std::uint32_t>(i)];
@@ -70,6 +53,42 @@ std::vector<std::string> readRealmLines(JsonValue& serverData) {
         lines.push_back(name + ": " + (online ? "Online" : "Offline"));
     }
     return lines;
+}
+
+LinkAddresses readLinks(JsonValue& serverData) {
+    JsonValue& links = serverData["links"];
+    LinkAddresses addresses;
+    addresses.website = links["website"].asText();
+    addresses.registration = links["register"].asText();
+    addresses.recruit = links["recruit"].asText();
+    addresses.unstuck = links["unstuck"].asText();
+    addresses.vote = links["vote"].asText();
+    addresses.guide = links["guide"].asText();
+    addresses.donate = links["donate"].asText();
+    // Discord's address stands at the top level of the document, not under "links".
+    addresses.discord = serverData["discord"].asText();
+    return addresses;
+}
+
+} // namespace
+
+ServerDocument readServerDocument(JsonValue& serverData) {
+    ServerDocument document;
+    JsonValue& music = serverData["music"];
+    document.music = {music["URL"].asText(), music["location"].asText(), music["checksum"].asText()};
+    document.realmlistLocations = readStrings(serverData["realmlist_locations"]);
+    document.realmlist = serverData["realmlist"].asText();
+    document.files = readFileList(serverData["files"]);
+    document.removals = readStrings(serverData["removes"]);
+    document.languageCode = serverData["lang"].asText();
+    document.language = document.languageCode == "fa" ? Language::Finglish : Language::English;
+    document.version = serverData["version"].asInt();
+    document.launcherLocation = serverData["launcher_location"].asText();
+    document.execute = serverData["execute"].asText();
+    document.announcement = serverData["announce"].asText();
+    document.realmLines = readRealmLines(serverData["realms"]);
+    document.links = readLinks(serverData);
+    return document;
 }
 
 std::string hostOf(const std::string& address) {

@@ -1,11 +1,13 @@
-// Reading the server document's keys the way the launcher always has: missing or mistyped keys read as empty,
-// 0 or no elements, and never stop the launcher.
+// The server document as the launcher reads it: every key read once, in one place, into plain values. Missing or
+// mistyped keys read as empty, 0 or no elements, and never stop the launcher.
 #pragma once
 
 #include "net/JsonValue.hpp"
 #include "sync/FileEntry.hpp"
 #include "sync/Language.hpp"
+#include "ui/LinkAddresses.hpp"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,20 +17,26 @@ struct MusicSource {
     std::string checksum;
 };
 
-/// "music" → "URL", "location", "checksum".
-[[nodiscard]] MusicSource readMusic(JsonValue& serverData);
+/// Everything the launcher takes from the server's document. Texts are as `asText` gives them: the JSON escapes
+/// of the stored bytes are kept, not decoded.
+struct ServerDocument {
+    MusicSource music;                           // "music"
+    std::vector<std::string> realmlistLocations; // "realmlist_locations": candidate folders, in order
+    std::string realmlist;                       // "realmlist": the realm list file's whole text
+    std::vector<FileEntry> files;                // "files": one entry per file and location
+    std::vector<std::string> removals;           // "removes", in array order
+    std::string languageCode;                    // "lang" as sent
+    Language language = Language::English;       // Finglish exactly when "lang" is "fa"
+    std::int32_t version = 0;                    // "version": the newest launcher version
+    std::string launcherLocation;                // "launcher_location": where the new launcher lies
+    std::string execute;                         // "execute": what Play starts, relative to the game folder
+    std::string announcement;                    // "announce"
+    std::vector<std::string> realmLines;         // "realms": name, ": ", then "Online" or "Offline"
+    LinkAddresses links;                         // "links" and the top-level "discord"
+};
 
-/// One entry per file and location, in the order of "files" and of each "location" array.
-[[nodiscard]] std::vector<FileEntry> readFileList(JsonValue& serverData);
-
-/// The "removes" paths in array order.
-[[nodiscard]] std::vector<std::string> readRemovals(JsonValue& serverData);
-
-/// Finglish exactly when "lang" is "fa".
-[[nodiscard]] Language readLanguage(JsonValue& serverData);
-
-/// The realm lines: name, ": ", then "Online" when the state is the integer 1, else "Offline".
-[[nodiscard]] std::vector<std::string> readRealmLines(JsonValue& serverData);
+/// Reads every key of `serverData`. The lookups add the absent keys to it as nulls, which nothing else sees.
+[[nodiscard]] ServerDocument readServerDocument(JsonValue& serverData);
 
 /// The host name of an address ("https://www.example.org/x" gives "www.example.org"); empty when it has none.
 [[nodiscard]] std::string hostOf(const std::string& address);

@@ -1,6 +1,5 @@
 // The window's cost: CPU share of the idle frame loop, peak memory, and the time from the parsed server reply to
 // the first frame on screen; the idle loop is set against a bare window that only clears and shows its frames.
-#include "net/JsonValue.hpp"
 #include "support/PrivateDisplay.hpp"
 #include "sync/Launcher.hpp"
 #include "ui/LauncherScene.hpp"
@@ -75,7 +74,6 @@ LoopFigures runScene(Language language, const std::string& languageCode, const s
     Launcher launcher;
     launcher.setLanguage(language);
     launcher.setStatusText(language == Language::Finglish ? "Amade Bazi" : "Ready to Play");
-    JsonValue serverData = JsonValue::parse(R"({"links": {"website": "http://127.0.0.1:9/"}})");
 
     LoopFigures figures;
     const Clock::time_point replyParsed = Clock::now();
@@ -99,7 +97,9 @@ LoopFigures runScene(Language language, const std::string& languageCode, const s
             scene.close();
         }
     });
-    scene.run(serverData, launcher, SceneActions{});
+    SceneActions actions;
+    actions.links.website = "http://127.0.0.1:9/";
+    scene.run(launcher, actions);
     return figures;
 }
 

@@ -1,32 +1,28 @@
 // The click action: the close spot, the links, Discord, the music spot and Play, first hit wins.
 #include "ui/ClickAction.hpp"
 
-#include "net/JsonValue.hpp"
 #include "sync/Launcher.hpp"
 #include "ui/ButtonLayout.hpp"
 #include "ui/LauncherScene.hpp"
-
-#include <string>
 
 namespace {
 
 struct LinkButton {
     ClickTarget target;
     int image;
-    std::string_view key;
+    std::string LinkAddresses::*address;
 };
 
 // Click order of the link buttons (not their order on screen).
-constexpr std::array<LinkButton, 8> linkButtons{{{ClickTarget::Website, ui::websiteNormal, "website"},
-                                                 {ClickTarget::Register, ui::registerNormal, "register"},
-                                                 {ClickTarget::Recruit, ui::recruitNormal, "recruit"},
-                                                 {ClickTarget::Unstuck, ui::unstuckNormal, "unstuck"},
-                                                 {ClickTarget::Vote, ui::voteNormal, "vote"},
-                                                 {ClickTarget::Guide, ui::guideNormal, "guide"},
-                                                 {ClickTarget::Donate, ui::donateNormal, "donate"},
-                                                 {ClickTarget::Discord, ui::discordNormal, "discord"}}};
-
-constexpr std::string_view linksKey = "links";
+constexpr std::array<LinkButton, 8> linkButtons{
+    {{ClickTarget::Website, ui::websiteNormal, &LinkAddresses::website},
+     {ClickTarget::Register, ui::registerNormal, &LinkAddresses::registration},
+     {ClickTarget::Recruit, ui::recruitNormal, &LinkAddresses::recruit},
+     {ClickTarget::Unstuck, ui::unstuckNormal, &LinkAddresses::unstuck},
+     {ClickTarget::Vote, ui::voteNormal, &LinkAddresses::vote},
+     {ClickTarget::Guide, ui::guideNormal, &LinkAddresses::guide},
+     {ClickTarget::Donate, ui::donateNormal, &LinkAddresses::donate},
+     {ClickTarget::Discord, ui::discordNormal, &LinkAddresses::discord}}};
 
 } // namespace
 
@@ -44,15 +40,14 @@ ClickTarget hitTest(const ClickRegions& regions, sf::Vector2f mouse) {
     return ClickTarget::None;
 }
 
-std::string_view linkKey(ClickTarget target) {
+const std::string* linkAddress(const LinkAddresses& links, ClickTarget target) {
     for (const LinkButton& button : linkButtons)
         if (button.target == target)
-            return button.key;
-    return {};
+            return &(links.*button.address);
+    return nullptr;
 }
 
-void performClick(ClickTarget target, LauncherScene& scene, JsonValue& serverData, Launcher& launcher,
-                  const SceneActions& actions) {
+void performClick(ClickTarget target, LauncherScene& scene, Launcher& launcher, const SceneActions& actions) {
     switch (target) {
     case ClickTarget::None:
         return;
@@ -69,11 +64,6 @@ void performClick(ClickTarget target, LauncherScene& scene, JsonValue& serverDat
         if (actions.play)
             actions.play();
         return;
-    case ClickTarget::Discord:
-        // Discord's address sits at the top level of the document, not under "links".
-        if (actions.openTarget)
-            actions.openTarget(serverData[std::string(linkKey(target))].asText());
-        return;
     case ClickTarget::Website:
     case ClickTarget::Register:
     case ClickTarget::Recruit:
@@ -81,17 +71,18 @@ void performClick(ClickTarget target, LauncherScene& scene, JsonValue& serverDat
     case ClickTarget::Vote:
     case ClickTarget::Guide:
     case ClickTarget::Donate:
+    case ClickTarget::Discord:
+        // An empty address is handed on as well: the shell, not the launcher, says what it makes of it.
         if (actions.openTarget)
-            actions.openTarget(serverData[std::string(linksKey)][std::string(linkKey(target))].asText());
+            actions.openTarget(*linkAddress(actions.links, target));
         return;
     }
 }
 
-void onClick(LauncherScene& scene, sf::Vector2f mouse, JsonValue& serverData, Launcher& launcher,
-             const SceneActions& actions) {
-    performClick(hitTest(scene.clickRegions(), mouse), scene, serverData, launcher, actions);
+void onClick(LauncherScene& scene, sf::Vector2f mouse, Launcher& launcher, const SceneActions& actions) {
+    performClick(hitTest(scene.clickRegions(), mouse), scene, launcher, actions);
 }
 
-void onClick(LauncherScene& scene, JsonValue& serverData, Launcher& launcher, const SceneActions& actions) {
-    onClick(scene, scene.pointer().position, serverData, launcher, actions);
+void onClick(LauncherScene& scene, Launcher& launcher, const SceneActions& actions) {
+    onClick(scene, scene.pointer().position, launcher, actions);
 }

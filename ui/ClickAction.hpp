@@ -2,14 +2,14 @@
 #pragma once
 
 #include "assets/Assets.hpp"
+#include "ui/LinkAddresses.hpp"
 
 #include <SFML/Graphics/Rect.hpp>
 #include <SFML/System/Vector2.hpp>
 
 #include <array>
-#include <string_view>
+#include <string>
 
-class JsonValue;
 class Launcher;
 class LauncherScene;
 struct SceneActions;
@@ -27,17 +27,15 @@ struct ClickRegions {
 /// close spot, the seven links, Discord, music spot, Play.
 [[nodiscard]] ClickTarget hitTest(const ClickRegions& regions, sf::Vector2f mouse);
 
-/// The server document key a link target opens ("website", …, "discord"); empty for the others.
-[[nodiscard]] std::string_view linkKey(ClickTarget target);
+/// The address a link target opens; nullptr for the targets that are no link.
+[[nodiscard]] const std::string* linkAddress(const LinkAddresses& links, ClickTarget target);
 
 /// Carries out `target`'s action. Play goes to `actions.play` whatever the can-play flag says: the Play sequence
 /// itself asks the player to wait.
-void performClick(ClickTarget target, LauncherScene& scene, JsonValue& serverData, Launcher& launcher,
-                  const SceneActions& actions);
+void performClick(ClickTarget target, LauncherScene& scene, Launcher& launcher, const SceneActions& actions);
 
 /// The click action at `mouse` (window coordinates).
-void onClick(LauncherScene& scene, sf::Vector2f mouse, JsonValue& serverData, Launcher& launcher,
-             const SceneActions& actions);
+void onClick(LauncherScene& scene, sf::Vector2f mouse, Launcher& launcher, const SceneActions& actions);
 
 /// The click action at the mouse's position now.
-void onClick(LauncherScene& scene, JsonValue& serverData, Launcher& launcher, const SceneActions& actions);
+void onClick(LauncherScene& scene, Launcher& launcher, const SceneActions& actions);

@@ -1,7 +1,6 @@
 // The scene: artwork decoded from memory, the borderless window, the frame loop, dragging and the custom cursor.
 #include "ui/LauncherScene.hpp"
 
-#include "net/JsonValue.hpp"
 #include "sync/Launcher.hpp"
 
 #include <SFML/Window/Event.hpp>
@@ -194,8 +193,7 @@ void LauncherScene::drawCursor(sf::RenderTarget& target, const PointerState& poi
     target.draw(m_sprites[cursorActive(pointer) ? ui::cursorActive : ui::cursorNormal]);
 }
 
-void LauncherScene::handleEvent(const sf::Event& event, JsonValue& serverData, Launcher& launcher,
-                                const SceneActions& actions) {
+void LauncherScene::handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions) {
     if (event.type == sf::Event::Closed)
         m_window->close();
     // Everything else only while the window has the focus; a closed window has none.
@@ -204,7 +202,7 @@ void LauncherScene::handleEvent(const sf::Event& event, JsonValue& serverData, L
     if (event.type == sf::Event::MouseButtonPressed && event.mouseButton.button == sf::Mouse::Left)
         m_dragOffset = m_window->getPosition() - sf::Mouse::getPosition();
     else if (event.type == sf::Event::MouseButtonReleased && event.mouseButton.button == sf::Mouse::Left)
-        onClick(*this, serverData, launcher, actions);
+        onClick(*this, launcher, actions);
 }
 
 void LauncherScene::followDrag() {
@@ -216,7 +214,7 @@ void LauncherScene::followDrag() {
         m_window->setPosition(target);
 }
 
-void LauncherScene::run(JsonValue& serverData, Launcher& launcher, const SceneActions& actions) {
+void LauncherScene::run(Launcher& launcher, const SceneActions& actions) {
     if (!m_window || !m_window->isOpen())
         return;
     const sf::View defaultView = m_window->getDefaultView();
@@ -254,7 +252,7 @@ void LauncherScene::run(JsonValue& serverData, Launcher& launcher, const SceneAc
 
         sf::Event event;
         while (m_window->isOpen() && m_window->pollEvent(event))
-            handleEvent(event, serverData, launcher, actions);
+            handleEvent(event, launcher, actions);
         followDrag();
 
         if (draw && m_window->isOpen()) {

@@ -16,13 +16,13 @@
 #include <memory>
 #include <string>
 
-class JsonValue;
 class Launcher;
 
 /// What the window asks of the rest of the launcher.
 struct SceneActions {
     std::function<void()> play;                         // release over Play: the Play sequence
-    std::function<void(const std::string&)> openTarget; // link buttons
+    std::function<void(const std::string&)> openTarget; // link buttons, with the address of `links`
+    LinkAddresses links;
 };
 
 /// The mouse as one frame sees it.
@@ -61,7 +61,7 @@ public:
     void setLanguageCode(std::string code);
 
     /// The frame loop; returns when the window has been closed.
-    void run(JsonValue& serverData, Launcher& launcher, const SceneActions& actions);
+    void run(Launcher& launcher, const SceneActions& actions);
     /// Closes the window, which ends the frame loop.
     void close();
 
@@ -98,7 +98,7 @@ private:
     void drawButtons(sf::RenderTarget& target, sf::Vector2f mouse);
     void drawCursor(sf::RenderTarget& target, const PointerState& pointer);
     [[nodiscard]] bool cursorActive(const PointerState& pointer) const;
-    void handleEvent(const sf::Event& event, JsonValue& serverData, Launcher& launcher, const SceneActions& actions);
+    void handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions);
     void followDrag();
 
     std::unique_ptr<sf::RenderWindow> m_window;

@@ -7,13 +7,14 @@
 
 namespace {
 
-JsonValue parse(std::string_view text) {
+ServerDocument read(std::string_view text) {
     std::ostringstream diagnostics;
-    return JsonValue::parse(text, diagnostics);
+    JsonValue document = JsonValue::parse(text, diagnostics);
+    return readServerDocument(document);
 }
 
 TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
-    JsonValue document = parse(R"({"files": [
+    const ServerDocument document = read(R"({"files": [
         {"URL": "http://h.example/a.mpq", "checksum": "aa", "required": 1, "game_data": 0,
          "location": ["Data\\a.mpq", "Data\\enUS\\a.mpq", "Data/b/a.mpq"]},
         {"URL": "http://h.example/b.mpq", "checksum": "bb", "required": true, "game_data": true, "location": "b.mpq"},
@@ -22,7 +23,7 @@ TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
         {"URL": 5, "checksum": null, "required": 1.0, "location": 7},
         "not an object"
     ]} )");
-    const std::vector<FileEntry> files = readFileList(document);
+    const std::vector<FileEntry>& files = document.files;
     ASSERT_EQ(files.size(), 8u);
 
     for (int i = 0; i < 3; ++i) {
@@ -53,17 +54,20 @@ TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
 }
 
 TEST(ServerDocumentTest, EmptyAndBrokenDocumentsReadAsNothing) {
-    for (const std::string_view text : {"{}", "", "<html>", "[1,2]", R"({"files": {"a": 1}, "removes": "x"})"}) {
-        JsonValue document = parse(text);
-        EXPECT_TRUE(readFileList(document).empty()) << text;
-        EXPECT_TRUE(readRemovals(document).empty()) << text;
-        EXPECT_TRUE(readRealmLines(document).empty()) << text;
-        EXPECT_EQ(readLanguage(document), Language::English) << text;
-        const MusicSource music = readMusic(document);
-        EXPECT_EQ(music.URL, "") << text;
-        EXPECT_EQ(music.location, "") << text;
-        EXPECT_EQ(music.checksum, "") << text;
-        EXPECT_EQ(document["version"].asInt(), 0) << text;
+    for (const std::string_view text :
+         {"{}", "", "<html>", "[1,2]", R"({"files": {"a": 1}, "removes": "x", "realmlist_locations": "a/"})"}) {
+        const ServerDocument document = read(text);
+        EXPECT_TRUE(document.files.empty()) << text;
+        EXPECT_TRUE(document.removals.empty()) << text;
+        EXPECT_TRUE(document.realmLines.empty()) << text;
+        EXPECT_TRUE(document.realmlistLocations.empty()) << text;
+        EXPECT_EQ(document.language, Language::English) << text;
+        EXPECT_EQ(document.music.URL, "") << text;
+        EXPECT_EQ(document.music.location, "") << text;
+        EXPECT_EQ(document.music.checksum, "") << text;
+        EXPECT_EQ(document.version, 0) << text;
+        EXPECT_EQ(document.links.website, "") << text;
+        EXPECT_EQ(document.links.discord, "") << text;
     }
 }
 
@@ -73,10 +77,8 @@ TEST(ServerDocumentTest, LanguageIsFinglishOnlyForExactlyFa) {
         {R"({"lang": "FA"})", Language::English},  {R"({"lang": "fa "})", Language::English},
         {R"({"lang": "en"})", Language::English},  {R"({"lang": 1})", Language::English},
     };
-    for (const auto& [text, expected] : cases) {
-        JsonValue document = parse(text);
-        EXPECT_EQ(readLanguage(document), expected) << text;
-    }
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(read(text).language, expected) << text;
 }
 
 TEST(ServerDocumentTest, VersionReadsOnlyIntegralNumbers) {
@@ -84,25 +86,40 @@ TEST(ServerDocumentTest, VersionReadsOnlyIntegralNumbers) {
         {R"({"version": 4})", 4},    {R"({"version": "4"})", 0}, {R"({"version": 4.0})", 0},
         {R"({"version": true})", 0}, {R"({"version": -2})", -2},
     };
-    for (const auto& [text, expected] : cases) {
-        JsonValue document = parse(text);
-        EXPECT_EQ(document["version"].asInt(), expected) << text;
-    }
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(read(text).version, expected) << text;
 }
 
 TEST(ServerDocumentTest, RealmLinesSayOnlineOnlyForTheInteger1) {
-    JsonValue document = parse(R"({"realms": [["Alpha", 1], ["Beta", 0], ["Gamma", 2], ["Delta", true],
+    const ServerDocument document = read(R"({"realms": [["Alpha", 1], ["Beta", 0], ["Gamma", 2], ["Delta", true],
         ["Epsilon", "1"], ["Zeta", 1.0], ["Eta"], [], 5, ["Theta", 1, "extra"]]})");
     const std::vector<std::string> expected = {"Alpha: Online",    "Beta: Offline", "Gamma: Offline", "Delta: Offline",
                                                "Epsilon: Offline", "Zeta: Offline", "Eta: Offline",   ": Offline",
                                                ": Offline",        "Theta: Online"};
-    EXPECT_EQ(readRealmLines(document), expected);
+    EXPECT_EQ(document.realmLines, expected);
 }
 
-TEST(ServerDocumentTest, RemovalsKeepOrderAndNonStringsReadEmpty) {
-    JsonValue document = parse(R"({"removes": ["Data/patch-x.mpq", "C:/full/path.txt", 3, "Wow.exe"]})");
+TEST(ServerDocumentTest, StringListsKeepOrderAndNonStringsReadEmpty) {
+    const ServerDocument document = read(R"({"removes": ["Data/patch-x.mpq", "C:/full/path.txt", 3, "Wow.exe"],
+        "realmlist_locations": ["WTF/", 4, "Data/enUS/"]})");
     const std::vector<std::string> expected = {"Data/patch-x.mpq", "C:/full/path.txt", "", "Wow.exe"};
-    EXPECT_EQ(readRemovals(document), expected);
+    EXPECT_EQ(document.removals, expected);
+    const std::vector<std::string> locations = {"WTF/", "", "Data/enUS/"};
+    EXPECT_EQ(document.realmlistLocations, locations);
+}
+
+TEST(ServerDocumentTest, LinksAndDiscordFromTheirOwnPlaces) {
+    const ServerDocument document = read(R"({"links": {"website": "w", "register": "r", "recruit": "rc",
+        "unstuck": "u", "vote": "v", "guide": "g", "donate": 5, "discord": "wrong: under links"},
+        "discord": "d"})");
+    EXPECT_EQ(document.links.website, "w");
+    EXPECT_EQ(document.links.registration, "r");
+    EXPECT_EQ(document.links.recruit, "rc");
+    EXPECT_EQ(document.links.unstuck, "u");
+    EXPECT_EQ(document.links.vote, "v");
+    EXPECT_EQ(document.links.guide, "g");
+    EXPECT_EQ(document.links.donate, "");
+    EXPECT_EQ(document.links.discord, "d") << "discord is read from the top level";
 }
 
 TEST(ServerDocumentTest, HostOfAddresses) {

@@ -46,15 +46,12 @@ protected:
         return s;
     }
 
-    std::optional<StartupPlan> start(Launcher& launcher) {
-        return runStartup(launcher, m_serverData, services(), m_server.base());
-    }
+    std::optional<StartupPlan> start(Launcher& launcher) { return runStartup(launcher, services(), m_server.base()); }
 
     TempFolder m_folder;
     CurrentFolderGuard m_inFolder{m_folder.path()};
     LocalServer m_server;
     std::string m_document;
-    JsonValue m_serverData;
     std::vector<Call> m_calls;
     bool m_answerYes = false;
 };
@@ -62,7 +59,7 @@ protected:
 TEST_F(StartupTest, UnreachableServerShowsBothBoxesEnglishFirst) {
     Launcher launcher(m_folder.path().string());
     EXPECT_EQ(launcher.statusText(), "Sabr konin ...") << "the language is Finglish until the server says otherwise";
-    const auto plan = runStartup(launcher, m_serverData, services(), "http://127.0.0.1:1/");
+    const auto plan = runStartup(launcher, services(), "http://127.0.0.1:1/");
     EXPECT_FALSE(plan.has_value());
     ASSERT_EQ(m_calls.size(), 2u);
     EXPECT_EQ(m_calls[0].kind, "error");
@@ -92,9 +89,8 @@ TEST_F(StartupTest, VersionsThatPass) {
         ASSERT_TRUE(server.start());
         m_folder.write("Wow.exe", "");
         Launcher launcher(m_folder.path().string());
-        JsonValue serverData;
         m_calls.clear();
-        EXPECT_TRUE(runStartup(launcher, serverData, services(), server.base()).has_value()) << version;
+        EXPECT_TRUE(runStartup(launcher, services(), server.base()).has_value()) << version;
         EXPECT_TRUE(m_calls.empty()) << version << ": " << m_calls.front().text;
     }
 }
@@ -137,7 +133,8 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
         "removes": ["Data/old.mpq", "C:\\elsewhere.txt"],
         "execute": "Wow.exe",
         "announce": "Hello\\nWorld",
-        "realms": [["Alpha", 1], ["Beta", 0]]
+        "realms": [["Alpha", 1], ["Beta", 0]],
+        "links": {"vote": "https://vote.example/"}, "discord": "https://discord.example/"
     })");
     Launcher launcher(m_folder.path().string());
     const auto plan = start(launcher);
@@ -153,6 +150,8 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
     EXPECT_EQ(plan->announcement, "Hello\\\\nWorld");
     EXPECT_EQ(plan->realmLines, (std::vector<std::string>{"Alpha: Online", "Beta: Offline"}));
     EXPECT_EQ(plan->languageCode, "fa");
+    EXPECT_EQ(plan->links.vote, "https://vote.example/");
+    EXPECT_EQ(plan->links.discord, "https://discord.example/");
     EXPECT_TRUE(launcher.waitUntilAllDone(std::chrono::seconds(5)));
     EXPECT_EQ(launcher.statusText(), "Amade Bazi");
 }

@@ -77,17 +77,4 @@ TEST(ClickAction, FirstInClickOrderWinsWhereElementsOverlap) {
     EXPECT_EQ(hitTest(regions, mouse), ClickTarget::None);
 }
 
-TEST(ClickAction, LinkKeys) {
-    EXPECT_EQ(linkKey(ClickTarget::Website), "website");
-    EXPECT_EQ(linkKey(ClickTarget::Register), "register");
-    EXPECT_EQ(linkKey(ClickTarget::Recruit), "recruit");
-    EXPECT_EQ(linkKey(ClickTarget::Unstuck), "unstuck");
-    EXPECT_EQ(linkKey(ClickTarget::Vote), "vote");
-    EXPECT_EQ(linkKey(ClickTarget::Guide), "guide");
-    EXPECT_EQ(linkKey(ClickTarget::Donate), "donate");
-    EXPECT_EQ(linkKey(ClickTarget::Discord), "discord");
-    EXPECT_TRUE(linkKey(ClickTarget::Play).empty());
-    EXPECT_TRUE(linkKey(ClickTarget::Music).empty());
-}
-
 } // namespace

@@ -1,7 +1,6 @@
 // The scene in a private X server: window and layout, what each frame draws, the click action, and real X input.
 #include "ui/LauncherScene.hpp"
 
-#include "net/JsonValue.hpp"
 #include "support/PrivateDisplay.hpp"
 #include "sync/Launcher.hpp"
 
@@ -99,13 +98,10 @@ sf::Vector2f centre(const sf::Sprite& sprite) {
 
 const PointerState away{{-100.f, -100.f}, false};
 
-JsonValue serverDocument() {
-    JsonValue document;
-    for (const char* key : {"website", "register", "recruit", "unstuck", "vote", "guide", "donate"})
-        document["links"][key] = JsonValue::parse(std::string("\"https://example.test/") + key + "\"");
-    document["links"]["discord"] = JsonValue::parse("\"wrong: under links\"");
-    document["discord"] = JsonValue::parse("\"https://discord.example.test/\"");
-    return document;
+LinkAddresses linkAddresses() {
+    const std::string site = "https://example.test/";
+    return {site + "website", site + "register", site + "recruit", site + "unstuck",
+            site + "vote",    site + "guide",    site + "donate",  "https://discord.example.test/"};
 }
 
 TEST(LauncherScene, WindowAndLayoutFromTheArtwork) {
@@ -222,7 +218,7 @@ struct Recorder {
     std::vector<std::string> opened;
     int plays = 0;
     SceneActions actions() {
-        return {[this] { ++plays; }, [this](const std::string& target) { opened.push_back(target); }};
+        return {[this] { ++plays; }, [this](const std::string& target) { opened.push_back(target); }, linkAddresses()};
     }
 };
 
@@ -230,50 +226,48 @@ TEST(LauncherScene, ClickActionAtEachElement) {
     REQUIRE_DISPLAY();
     LauncherScene scene(Language::English);
     scene.createWindow();
-    JsonValue document = serverDocument();
     Launcher launcher;
     Recorder recorder;
-    const SceneActions actions = recorder.actions();
+    SceneActions actions = recorder.actions();
 
     for (const ui::ButtonImages& button : ui::sideColumn) {
-        onClick(scene, centre(scene.sprite(button.normal)), document, launcher, actions);
+        onClick(scene, centre(scene.sprite(button.normal)), launcher, actions);
         ASSERT_FALSE(recorder.opened.empty());
         EXPECT_EQ(recorder.opened.back(), "https://example.test/" + std::string(button.key));
     }
-    onClick(scene, centre(scene.sprite(ui::discordNormal)), document, launcher, actions);
-    EXPECT_EQ(recorder.opened.back(), "https://discord.example.test/") << "discord is read from the top level";
+    onClick(scene, centre(scene.sprite(ui::discordNormal)), launcher, actions);
+    EXPECT_EQ(recorder.opened.back(), "https://discord.example.test/");
     EXPECT_EQ(recorder.opened.size(), 8u);
 
     // Play goes to the Play sequence whether or not the game may start yet: it asks the player to wait itself.
     ASSERT_FALSE(launcher.canPlay());
-    onClick(scene, centre(scene.sprite(ui::playNormal)), document, launcher, actions);
+    onClick(scene, centre(scene.sprite(ui::playNormal)), launcher, actions);
     EXPECT_EQ(recorder.plays, 1);
 
     // Nothing clickable, and the music spot with no track: no link, no Play, music stays off.
-    onClick(scene, {400.f, 300.f}, document, launcher, actions);
-    onClick(scene, {770.f, 70.f}, document, launcher, actions);
+    onClick(scene, {400.f, 300.f}, launcher, actions);
+    onClick(scene, {770.f, 70.f}, launcher, actions);
     EXPECT_FALSE(launcher.musicOn());
     EXPECT_EQ(recorder.opened.size(), 8u);
     EXPECT_EQ(recorder.plays, 1);
 
-    // A missing link reads as the empty text and is handed on anyway.
-    JsonValue bare;
-    onClick(scene, centre(scene.sprite(ui::voteNormal)), bare, launcher, actions);
+    // A missing link is the empty text and is handed on anyway.
+    actions.links.vote.clear();
+    onClick(scene, centre(scene.sprite(ui::voteNormal)), launcher, actions);
     EXPECT_EQ(recorder.opened.back(), "");
 
-    onClick(scene, {770.f, 30.f}, document, launcher, actions);
+    onClick(scene, {770.f, 30.f}, launcher, actions);
     EXPECT_FALSE(scene.window()->isOpen());
 }
 
 TEST(LauncherScene, RunReturnsAtOnceWithoutAWindow) {
     REQUIRE_DISPLAY();
     LauncherScene scene(Language::English);
-    JsonValue document;
     Launcher launcher;
     Recorder recorder;
     bool framed = false;
     scene.setFrameHook([&] { framed = true; });
-    scene.run(document, launcher, recorder.actions());
+    scene.run(launcher, recorder.actions());
     EXPECT_FALSE(framed);
 }
 
@@ -282,7 +276,6 @@ TEST(LauncherScene, ChangesShowInTheNextFrameAndAnUnchangedPictureIsNotRedrawnAt
     LauncherScene scene(Language::English);
     sf::RenderWindow& window = scene.createWindow();
     window.setPosition({0, 0});
-    JsonValue document;
     Launcher launcher;
     launcher.setStatusText("Download - Requirements");
     Recorder recorder;
@@ -298,7 +291,7 @@ TEST(LauncherScene, ChangesShowInTheNextFrameAndAnUnchangedPictureIsNotRedrawnAt
             scene.close();
     });
     const auto started = std::chrono::steady_clock::now();
-    scene.run(document, launcher, recorder.actions());
+    scene.run(launcher, recorder.actions());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     ASSERT_EQ(statusShown.size(), frames);
@@ -328,7 +321,6 @@ TEST(LauncherScene, RealMouseInput) {
     const std::string ours = std::to_string(window.getSystemHandle());
     const std::string theirs = std::to_string(elsewhere.getSystemHandle());
 
-    JsonValue document = serverDocument();
     Launcher launcher;
     Recorder recorder;
     std::atomic<int> frames{0};
@@ -390,7 +382,7 @@ TEST(LauncherScene, RealMouseInput) {
         release();
         scriptDone = true;
     });
-    scene.run(document, launcher, recorder.actions());
+    scene.run(launcher, recorder.actions());
     script.join();
 
     EXPECT_TRUE(failures.empty()) << failures.front();
