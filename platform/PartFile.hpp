@@ -8,12 +8,33 @@
 
 namespace platform {
 
+/// How a finished PartFile takes its target's place. The defaults suit downloads, which are checked by their
+/// checksum anyway; files a person or another program reads from their real name want more.
+struct ReplaceOptions {
+    /// The contents reach the disk (fsync, FlushFileBuffers) before the rename: after a power cut the target holds
+    /// the old contents or the new ones, never an empty file.
+    bool durable = false;
+    /// The new file gets the permissions of the file it replaces; a new target gets the usual ones (0666 less the
+    /// umask). Without it a replaced file, too, gets the usual ones. Nothing to do where files carry no modes.
+    bool keepMode = false;
+    /// A symbolic link at the target stays a link: the file it points to (through every link in a chain) is the
+    /// one written, and the temporary file is created beside that file.
+    bool throughLink = false;
+};
+
 class PartFile {
 public:
     static constexpr std::size_t bufferSize = 1024 * 1024;
 
-    /// Creates "<target>.part-<pid>-<n>" exclusively; nullopt (and the OS's words in `error`) when it cannot.
-    [[nodiscard]] static std::optional<PartFile> create(const std::string& target, std::string& error);
+    /// Creates "<target>.part-<pid>-<n>" exclusively (never opening an existing file or link of that name);
+    /// nullopt (and the OS's words in `error`) when it cannot.
+    [[nodiscard]] static std::optional<PartFile> create(const std::string& target, std::string& error,
+                                                        const ReplaceOptions& options = {});
+
+    /// True when `target` exists and may not be written: no write permission bit, or none for this user, on Linux;
+    /// the read-only attribute on Windows. The rename of commit() would replace such a file all the same (on Linux), so
+    /// a caller that must leave a locked file alone asks this first. Links are followed.
+    [[nodiscard]] static bool isReadOnly(const std::string& target);
 
     PartFile(PartFile&&) noexcept;
     PartFile& operator=(PartFile&&) = delete;
@@ -24,10 +45,14 @@ public:
 
     /// Buffers or writes `size` bytes; false (and the reason in error()) when the disk refused them.
     [[nodiscard]] bool append(const char* data, std::size_t size);
-    /// Writes what is buffered, closes and renames over the target; false (see error()) when any step failed.
+    /// Writes what is buffered, closes and renames over the target (as `ReplaceOptions` say); false (see error())
+    /// when any step failed, and the target is then as it was.
     [[nodiscard]] bool commit();
 
+    /// The temporary file's name.
     [[nodiscard]] const std::string& path() const noexcept { return m_path; }
+    /// The file the rename replaces: the target, or with `throughLink` the file its links lead to.
+    [[nodiscard]] const std::string& target() const noexcept { return m_target; }
     [[nodiscard]] const std::string& error() const noexcept { return m_error; }
 
 private:
@@ -41,6 +66,7 @@ private:
     std::unique_ptr<Handle> m_handle;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
+    ReplaceOptions m_options;
     bool m_committed = false;
     std::string m_error;
 };

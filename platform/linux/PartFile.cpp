@@ -4,10 +4,12 @@
 #include "platform/linux/UniqueFd.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -20,8 +22,37 @@ constexpr int maxNameAttempts = 100;
 
 std::atomic<unsigned> partCounter{0};
 
+// The kernel gives up on link chains longer than this as well (ELOOP).
+constexpr int maxLinkHops = 40;
+constexpr mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
 std::string osError(const char* what, const std::string& path, int error) {
     return std::string(what) + " " + path + ": " + std::strerror(error);
+}
+
+// The file a chain of symbolic links at `path` ends in; `path` itself when it is no link. A dangling link gives
+// the name it points to, so that the write creates the file the link expects.
+std::optional<std::string> followLinks(std::string path, std::string& error) {
+    for (int hop = 0; hop < maxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        std::string next(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(path.c_str(), next.data(), next.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= next.size()) {
+            error = osError("cannot read the link", path, length < 0 ? errno : EOVERFLOW);
+            return std::nullopt;
+        }
+        next.resize(static_cast<std::size_t>(length));
+        if (next.empty() || next.front() != '/') {
+            const std::size_t slash = path.rfind('/');
+            next = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + next;
+        }
+        path = std::move(next);
+    }
+    error = osError("cannot follow the links at", path, ELOOP);
+    return std::nullopt;
 }
 
 } // namespace
@@ -30,25 +61,49 @@ struct PartFile::Handle {
     UniqueFd fd;
 };
 
-std::optional<PartFile> PartFile::create(const std::string& target, std::string& error) {
+std::optional<PartFile> PartFile::create(const std::string& target, std::string& error, const ReplaceOptions& options) {
     if (target.empty()) {
         error = "no target file name";
         return std::nullopt;
     }
+    std::optional<std::string> replaced = options.throughLink ? followLinks(target, error) : target;
+    if (!replaced) {
+        return std::nullopt;
+    }
+    struct stat existing {};
+    const bool keepMode = options.keepMode && ::stat(replaced->c_str(), &existing) == 0;
     for (int attempt = 0; attempt < maxNameAttempts; ++attempt) {
-        std::string path = target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(partCounter++);
-        // O_EXCL: two workers, or a stale file, never share one temporary file.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return PartFile(target, std::move(path), std::make_unique<Handle>(Handle{UniqueFd(fd)}));
+        std::string path = *replaced + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(partCounter++);
+        // O_EXCL: two workers, or a stale file, never share one temporary file; nor is a link of that name followed.
+        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd) {
+            // The mode is set on the open descriptor, so a read-only mode does not stop the writes to come.
+            if (keepMode && ::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
+                error = osError("cannot set the permissions of", path, errno);
+                fd.reset();
+                ::unlink(path.c_str());
+                return std::nullopt;
+            }
+            PartFile file(std::move(*replaced), std::move(path), std::make_unique<Handle>(Handle{std::move(fd)}));
+            file.m_options = options;
+            return file;
         }
         if (errno != EEXIST) {
             error = osError("cannot create", path, errno);
             return std::nullopt;
         }
     }
-    error = "no free temporary name beside " + target;
+    error = "no free temporary name beside " + *replaced;
     return std::nullopt;
+}
+
+bool PartFile::isReadOnly(const std::string& target) {
+    struct stat info {};
+    if (::stat(target.c_str(), &info) != 0) {
+        return false;
+    }
+    // The mode bits first: access() grants root everything, but a file nobody may write is meant to stay.
+    return (info.st_mode & anyWrite) == 0 || (::access(target.c_str(), W_OK) != 0 && errno != ENOENT);
 }
 
 PartFile::PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle)
@@ -85,6 +140,10 @@ bool PartFile::append(const char* data, std::size_t size) {
 
 bool PartFile::commit() {
     if (!m_handle || !m_handle->fd || !flush()) {
+        return false;
+    }
+    if (m_options.durable && ::fsync(m_handle->fd.get()) != 0) {
+        m_error = osError("cannot write", m_path, errno);
         return false;
     }
     if (!m_handle->fd.close()) {
