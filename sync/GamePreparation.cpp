@@ -2,17 +2,16 @@
 #include "sync/GamePreparation.hpp"
 
 #include "platform/FileSystem.hpp"
+#include "platform/PartFile.hpp"
 #include "sync/Launcher.hpp"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace {
 
 constexpr const char* cacheFolder = "cache";
-constexpr const char* temporarySuffix = ".tmp";
 
 } // namespace
 
@@ -24,7 +23,7 @@ void RemoveFile(const std::string& path) {
     std::remove(full.c_str());
 }
 
-bool Launcher::writeRealmlist() const {
+RealmlistWrite Launcher::writeRealmlist() const {
     std::string target;
     std::string text;
     {
@@ -33,26 +32,21 @@ bool Launcher::writeRealmlist() const {
         text = m_realmlistText;
     }
     if (target.empty())
-        return true;
-    // Written beside the target and renamed over it, so the game never reads a half-written realm list.
-    const std::string temporary = target + temporarySuffix;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(text.data(), static_cast<std::streamsize>(text.size()));
-        file.close();
-        if (!file) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
+        return RealmlistWrite::NoTarget;
+    // A player who made the file read-only wants to keep the realm list they have; the game starts all the same.
+    if (platform::PartFile::isReadOnly(target)) {
+        std::printf("Realm list left as it is, it is read-only: %s\n", target.c_str());
+        return RealmlistWrite::ReadOnly;
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    // Written beside the file and renamed over it, so the game never reads half a realm list. A link to a shared
+    // realm list stays a link, and the file keeps its permissions.
+    std::string error;
+    std::optional<platform::PartFile> file =
+        platform::PartFile::create(target, error, {.durable = true, .keepMode = true, .throughLink = true});
+    if (file && file->append(text.data(), text.size()) && file->commit())
+        return RealmlistWrite::Written;
+    std::printf("Realm list not written: %s\n", (file ? file->error() : error).c_str());
+    return RealmlistWrite::Failed;
 }
 
 void Launcher::prepareGame(const std::vector<std::string>& removals) {
@@ -65,5 +59,6 @@ void Launcher::prepareGame(const std::vector<std::string>& removals) {
     setStatus(status::preparing);
     for (const std::string& path : removals)
         RemoveFile(path);
-    writeRealmlist();
+    // Not written or not: the game starts, and the line printed says why.
+    (void)writeRealmlist();
 }

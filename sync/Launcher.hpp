@@ -4,6 +4,7 @@
 
 #include "sync/Backoff.hpp"
 #include "sync/FileEntry.hpp"
+#include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
 #include "sync/MusicPlayer.hpp"
 #include "sync/StopToken.hpp"
@@ -72,8 +73,9 @@ public:
     // Realm list and the preparations before play.
     void setRealmlist(std::string target, std::string text);
     [[nodiscard]] std::string realmlistTarget() const;
-    /// Writes the realm list text, exactly, to the target; true when written (or nothing to write).
-    bool writeRealmlist() const;
+    /// Writes the realm list text, exactly, to the target, in one step; a read-only file is left alone. Prints a
+    /// diagnostic line when it is not written.
+    [[nodiscard]] RealmlistWrite writeRealmlist() const;
     /// Removes "cache", shows "Preparing the game", deletes `removals` in order, writes the realm list.
     void prepareGame(const std::vector<std::string>& removals);
 

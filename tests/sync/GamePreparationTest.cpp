@@ -60,12 +60,65 @@ TEST_F(GamePreparationTest, PrepareGameClearsCacheRemovesListedFilesAndWritesThe
 
 TEST_F(GamePreparationTest, WithoutARealmListTargetNothingIsWritten) {
     Launcher launcher(m_folder.path().string());
-    EXPECT_TRUE(launcher.writeRealmlist());
+    EXPECT_EQ(launcher.writeRealmlist(), RealmlistWrite::NoTarget);
     launcher.prepareGame({});
     EXPECT_TRUE(fs::is_empty(m_folder.path()));
 
     launcher.setRealmlist(fs::absolute("no/such/folder").string() + "/realmlist.wtf", "text");
-    EXPECT_FALSE(launcher.writeRealmlist()) << "a folder that is not there cannot take the file";
+    EXPECT_EQ(launcher.writeRealmlist(), RealmlistWrite::Failed) << "a folder that is not there cannot take the file";
+}
+
+// The realm list is the player's file as much as ours: a lock, a link and the names beside it are respected.
+class RealmlistTest : public GamePreparationTest {
+protected:
+    RealmlistWrite write(const std::string& text) {
+        Launcher launcher(m_folder.path().string());
+        launcher.setRealmlist(fs::absolute("WTF/realmlist.wtf").string(), text);
+        return launcher.writeRealmlist();
+    }
+    // Everything in WTF/ apart from the realm list itself.
+    std::size_t othersInFolder() {
+        std::size_t count = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator("WTF"))
+            count += entry.path().filename() != "realmlist.wtf" ? 1 : 0;
+        return count;
+    }
+};
+
+TEST_F(RealmlistTest, AReadOnlyFileIsLeftAsItIs) {
+    m_folder.write("WTF/realmlist.wtf", "set realmlist mine");
+    ASSERT_EQ(::chmod("WTF/realmlist.wtf", 0444), 0);
+    EXPECT_EQ(write("set realmlist theirs"), RealmlistWrite::ReadOnly);
+    EXPECT_EQ(readFile("WTF/realmlist.wtf"), "set realmlist mine");
+    EXPECT_EQ(fs::status("WTF/realmlist.wtf").permissions(), fs::perms(0444));
+    EXPECT_EQ(othersInFolder(), 0u);
+
+    // A writable one keeps its permissions when it is replaced.
+    ASSERT_EQ(::chmod("WTF/realmlist.wtf", 0640), 0);
+    EXPECT_EQ(write("set realmlist theirs"), RealmlistWrite::Written);
+    EXPECT_EQ(readFile("WTF/realmlist.wtf"), "set realmlist theirs");
+    EXPECT_EQ(fs::status("WTF/realmlist.wtf").permissions(), fs::perms(0640));
+}
+
+TEST_F(RealmlistTest, ALinkStaysALinkAndItsTargetIsWritten) {
+    m_folder.write("shared/realmlist.wtf", "old");
+    fs::create_directory("WTF");
+    fs::create_symlink("../shared/realmlist.wtf", "WTF/realmlist.wtf");
+    EXPECT_EQ(write("set realmlist new"), RealmlistWrite::Written);
+    EXPECT_TRUE(fs::is_symlink("WTF/realmlist.wtf"));
+    EXPECT_EQ(readFile("shared/realmlist.wtf"), "set realmlist new");
+    EXPECT_EQ(std::distance(fs::directory_iterator("shared"), fs::directory_iterator{}), 1);
+}
+
+TEST_F(RealmlistTest, NoExistingNameBesideItIsOpened) {
+    // A link planted under a temporary name must not lead the write to another file.
+    m_folder.write("victim.txt", "untouched");
+    fs::create_directory("WTF");
+    fs::create_symlink(fs::absolute("victim.txt"), "WTF/realmlist.wtf.tmp");
+    EXPECT_EQ(write("set realmlist new"), RealmlistWrite::Written);
+    EXPECT_EQ(readFile("victim.txt"), "untouched");
+    EXPECT_EQ(readFile("WTF/realmlist.wtf"), "set realmlist new");
+    EXPECT_EQ(othersInFolder(), 1u) << "only the planted link";
 }
 
 TEST_F(GamePreparationTest, RemoveFileDeletesFilesOnly) {
