@@ -83,18 +83,14 @@ int main(int argc, char** argv) {
         src << "    {},\n";
     src << "};\nconst std::size_t " << table << "_count = " << entries.size() << ";\n\n} // namespace " << ns << "\n";
 
-    // Written beside the target and renamed over it, so an interrupted run never leaves half a source behind.
-    const std::string tmpPath = outPath + ".tmp";
-    {
-        std::ofstream out(tmpPath, std::ios::binary | std::ios::trunc);
-        out << src.str();
-        if (!out.flush()) {
-            std::fprintf(stderr, "varnhold-embed: cannot write %s\n", tmpPath.c_str());
-            return 1;
-        }
-    }
-    if (std::rename(tmpPath.c_str(), outPath.c_str()) != 0) {
-        std::fprintf(stderr, "varnhold-embed: cannot rename %s to %s\n", tmpPath.c_str(), outPath.c_str());
+    // A failed run removes what it wrote: the build then sees no output and runs the tool again, rather than
+    // compiling half a source.
+    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+    out << src.str();
+    if (!out.flush()) {
+        out.close();
+        std::remove(outPath.c_str());
+        std::fprintf(stderr, "varnhold-embed: cannot write %s\n", outPath.c_str());
         return 1;
     }
     return 0;

@@ -11,6 +11,6 @@ struct WriteResult {
 };
 
 /// Writes `contents` to a temporary file beside `path`, flushes it to disk and renames it over `path`.
-/// The new file keeps the permissions of the one it replaces (or 0644 less the umask for a new one): mkstemp's
-/// 0600 would hide the document from the web server.
+/// The new file keeps the permissions of the one it replaces (or 0666 less the umask for a new one), so the web
+/// server can still read it.
 [[nodiscard]] WriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view contents);
