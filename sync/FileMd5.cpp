@@ -5,48 +5,78 @@
 #include "sync/Md5Digest.hpp"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
-namespace {
-// Small reads let system-call cost dominate: 1 KiB blocks halve the throughput of a page-cached file.
-constexpr std::size_t readBlockSize = 256 * 1024;
-} // namespace
+std::string FileHash::describe(const std::string& path) const {
+    const std::string quoted = "'" + path + "'";
+    switch (failure) {
+    case HashFailure::None:
+        return {};
+    case HashFailure::Open:
+        return "cannot open " + quoted + ": " + std::strerror(error);
+    case HashFailure::Read:
+        return "cannot read " + quoted + ": " + std::strerror(error);
+    case HashFailure::Start:
+    case HashFailure::Feed:
+    case HashFailure::Finish:
+        break;
+    }
+    return "MD5 digest failed for " + quoted + " (code " + std::to_string(error) + ")";
+}
 
-std::string FileMd5(const std::string& path) {
+FileHash hashFile(const std::string& path, const std::function<void(std::size_t)>& onBytes) {
     int openError = 0;
     std::optional<platform::InputFile> file = platform::InputFile::open(path, openError);
-    if (!file) {
-        std::printf("Error opening file %s\nError: %d\n", path.c_str(), openError);
-        return {};
-    }
+    if (!file)
+        return {{}, HashFailure::Open, openError};
     Md5Digest digest;
-    if (!digest.ready()) {
-        std::printf("CryptAcquireContext failed: %d\n", digest.error());
-        return {};
-    }
+    if (!digest.ready())
+        return {{}, HashFailure::Start, digest.error()};
 
-    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(readBlockSize);
+    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(hashBlockSize);
     for (;;) {
-        const long long got = file->read(buffer.get(), readBlockSize);
-        if (got < 0) {
-            // A folder opens but cannot be read (EISDIR): it ends here.
-            std::printf("ReadFile failed: %d\n", file->error());
-            return {};
-        }
+        const long long got = file->read(buffer.get(), hashBlockSize);
+        // A folder opens but cannot be read (EISDIR): it ends here.
+        if (got < 0)
+            return {{}, HashFailure::Read, file->error()};
         if (got == 0)
             break;
-        if (!digest.update(buffer.get(), static_cast<std::size_t>(got))) {
-            std::printf("CryptHashData failed: %d\n", digest.error());
-            return {};
-        }
+        const auto length = static_cast<std::size_t>(got);
+        if (!digest.update(buffer.get(), length))
+            return {{}, HashFailure::Feed, digest.error()};
+        if (onBytes)
+            onBytes(length);
     }
+    std::string hex = digest.hex();
+    if (hex.empty())
+        return {{}, HashFailure::Finish, digest.error()};
+    return {std::move(hex), HashFailure::None, 0};
+}
 
-    const std::string hex = digest.hex();
-    if (hex.empty()) {
-        std::printf("CryptGetHashParam failed: %d\n", digest.error());
-        return {};
+std::string FileMd5(const std::string& path) {
+    FileHash hash = hashFile(path);
+    // The lines keep the words of the Windows calls they once named, which people search logs for.
+    switch (hash.failure) {
+    case HashFailure::None:
+        // One call for the whole line, so the two workers' lines never interleave mid-line.
+        std::printf("MD5 hash of file %s is: %s\n", path.c_str(), hash.hex.c_str());
+        return std::move(hash.hex);
+    case HashFailure::Open:
+        std::printf("Error opening file %s\nError: %d\n", path.c_str(), hash.error);
+        break;
+    case HashFailure::Start:
+        std::printf("CryptAcquireContext failed: %d\n", hash.error);
+        break;
+    case HashFailure::Read:
+        std::printf("ReadFile failed: %d\n", hash.error);
+        break;
+    case HashFailure::Feed:
+        std::printf("CryptHashData failed: %d\n", hash.error);
+        break;
+    case HashFailure::Finish:
+        std::printf("CryptGetHashParam failed: %d\n", hash.error);
+        break;
     }
-    // One call for the whole line, so the two workers' lines never interleave mid-line.
-    std::printf("MD5 hash of file %s is: %s\n", path.c_str(), hex.c_str());
-    return hex;
+    return {};
 }

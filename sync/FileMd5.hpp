@@ -1,7 +1,29 @@
 // MD5 of a file on disk, as the launcher server writes checksums: 32 lower-case hex characters.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
-/// The file's MD5 in lower-case hex, or the empty text (after a diagnostic line) when it cannot be computed.
+/// Bytes read per block: small reads let system-call cost dominate (1 KiB blocks halve the throughput).
+inline constexpr std::size_t hashBlockSize = 256 * 1024;
+
+/// The step at which hashing a file failed.
+enum class HashFailure { None, Open, Start, Read, Feed, Finish };
+
+struct FileHash {
+    std::string hex; // 32 lower-case hex characters; empty exactly when `failure` is not None
+    HashFailure failure = HashFailure::None;
+    int error = 0; // the OS's error number (Open, Read) or the crypto library's code (Start, Feed, Finish)
+
+    /// The failure in words, naming `path`: "cannot open 'x': No such file or directory".
+    [[nodiscard]] std::string describe(const std::string& path) const;
+};
+
+/// The MD5 of the file at `path`, read once from start to end; `onBytes`, when set, hears the size of each block.
+/// Prints nothing.
+[[nodiscard]] FileHash hashFile(const std::string& path, const std::function<void(std::size_t)>& onBytes = {});
+
+/// The file's MD5 in lower-case hex, or the empty text when it cannot be computed; either way one diagnostic line
+/// on the standard output says what happened.
 [[nodiscard]] std::string FileMd5(const std::string& path);

@@ -2,7 +2,7 @@
 // started last cannot leave the other cores idle at the end.
 #include "tools/manifest/HashPool.hpp"
 
-#include "tools/manifest/StreamingMd5.hpp"
+#include "sync/FileMd5.hpp"
 
 #include <algorithm>
 #include <condition_variable>
@@ -30,7 +30,6 @@ struct SharedWork {
 };
 
 void worker(SharedWork& work) {
-    StreamingMd5 md5;
     const auto countBytes = [&work](std::size_t bytes) {
         work.progress.bytesDone.fetch_add(bytes, std::memory_order_relaxed);
     };
@@ -40,11 +39,12 @@ void worker(SharedWork& work) {
             break;
         }
         const std::size_t index = work.order[slot];
-        Md5Result result = md5.hashFile(work.files[index].path.string(), countBytes);
+        const std::string path = work.files[index].path.string();
+        FileHash result = hashFile(path, countBytes);
         if (result.hex.empty()) {
             const std::lock_guard lock(work.mutex);
             if (!work.failed.exchange(true)) {
-                work.error = std::move(result.error);
+                work.error = result.describe(path);
             }
             break;
         }
