@@ -551,6 +551,28 @@ TEST_F(LauncherServerTest, RefusesToStartOnAFolderThatIsNotThere) {
     EXPECT_FALSE(server.isRunning());
 }
 
+// A restarted server gets its port back while the connections it closed wait out TIME_WAIT; a second server on a
+// port that is still served must be refused, not share it.
+TEST_F(LauncherServerTest, StartsAgainOnThePortItJustServedButNotOnABusyOne) {
+    startServer();
+    const int port = m_server->port();
+    {
+        RawConnection raw(port);
+        ASSERT_TRUE(raw.send("GET /get_data.php?1 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+        ASSERT_NE(raw.receive("\"version\":3}", std::chrono::seconds(4)).find("200"), std::string::npos);
+    }
+    ServerOptions again;
+    again.port = port;
+    again.quiet = true;
+    again.documentPath = m_document.string();
+    LauncherServer second(again);
+    EXPECT_FALSE(second.start()) << "two servers listen on port " << port;
+
+    m_server->stop();
+    m_server = std::make_unique<LauncherServer>(again);
+    EXPECT_TRUE(m_server->start()) << m_server->startError();
+}
+
 // Runs the real program the way scripts do: port 0, port read from the first line, stopped with SIGTERM.
 TEST_F(LauncherServerTest, BinaryReportsItsPortServesAndExitsCleanlyOnSigterm) {
     const std::string binary = VARNHOLD_BINARY_DIR "/tools/server/varnhold-server";

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -264,6 +265,13 @@ void LauncherServer::State::installRoutes() {
         const std::string bytes = req.method == "HEAD" ? "0" : res.get_header_value("Content-Length");
         log.write(req.method + " " + printable(req.target) + " " + std::to_string(res.status) + " " +
                   (bytes.empty() ? std::to_string(res.body.size()) : bytes));
+    });
+    // The library's default on Linux is SO_REUSEPORT, which lets a second server bind a port that is still being
+    // served and split the clients between the two. SO_REUSEADDR alone gives a restarted server its port back
+    // while closed connections wait out TIME_WAIT, and still refuses a port that is in use.
+    http.set_socket_options([](int socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     http.set_payload_max_length(maxRequestBodyBytes);
     // An idle keep-alive connection holds its worker until this runs out, and stop() waits for every worker.
