@@ -170,6 +170,9 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& target,
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, options.maxRedirects);
     // Signals cannot be used for time-outs with two transfers on two threads.
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // Otherwise a transfer given up during a slow name lookup waits for the resolver thread to finish, and closing
+    // the launcher waits with it; the lookup is left to end on its own.
+    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedLimit);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.lowSpeedTime.count()));

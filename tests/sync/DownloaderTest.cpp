@@ -5,8 +5,10 @@
 #include "support/TempFolder.hpp"
 
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,9 +16,32 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <thread>
+
+namespace {
+
+// A resolver that takes its time: lookups of this name hang like a slow DNS server until released.
+constexpr const char* slowHost = "slow-lookup.invalid";
+constexpr auto slowLookupTime = std::chrono::seconds(8);
+std::atomic<bool> slowLookupRelease{false};
+
+} // namespace
+
+// Stands in for the C library's lookup in this program, libcurl's resolver thread included.
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
+    if (node != nullptr && std::strcmp(node, slowHost) == 0) {
+        const auto until = std::chrono::steady_clock::now() + slowLookupTime;
+        while (!slowLookupRelease && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return EAI_NONAME;
+    }
+    using Lookup = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+    static const auto real = reinterpret_cast<Lookup>(::dlsym(RTLD_NEXT, "getaddrinfo"));
+    return real(node, service, hints, result);
+}
 
 namespace {
 
@@ -135,7 +160,7 @@ protected:
         std::chrono::steady_clock::duration lag; // from setting the stop flag to the download's return
     };
 
-    // Downloads `path` and sets the stop flag 300 ms in, from another thread.
+    // Downloads `path` (or a whole address) and sets the stop flag 300 ms in, from another thread.
     StoppedDownload downloadStoppedMidway(const std::string& path) {
         std::chrono::steady_clock::time_point stoppedAt;
         std::thread stopper([&] {
@@ -143,7 +168,7 @@ protected:
             stoppedAt = std::chrono::steady_clock::now();
             m_stop = true;
         });
-        const DownloadResult result = DownloadToFile(url(path), target(), m_stop);
+        const DownloadResult result = DownloadToFile(path.front() == '/' ? url(path) : path, target(), m_stop);
         const auto returnedAt = std::chrono::steady_clock::now();
         stopper.join();
         return {result, returnedAt - stoppedAt};
@@ -246,6 +271,13 @@ TEST_F(DownloaderTest, StopFlagEndsATransferWithinASecond) {
     EXPECT_EQ(silent.result.error, DownloadError::Stopped) << silent.result.toString();
     EXPECT_LT(silent.lag, 1s);
     EXPECT_TRUE(folderContents().empty());
+
+    // A lookup that hangs: closing must not wait for the resolver.
+    m_stop = false;
+    const StoppedDownload lookup = downloadStoppedMidway("http://" + std::string(slowHost) + "/body");
+    slowLookupRelease = true;
+    EXPECT_EQ(lookup.result.error, DownloadError::Stopped) << lookup.result.toString();
+    EXPECT_LT(lookup.lag, 1s);
 
     // Already set: nothing is requested at all.
     const int before = m_requests;
