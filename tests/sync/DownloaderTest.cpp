@@ -221,10 +221,31 @@ TEST_F(DownloaderTest, BrokenTransfersFailAndLeaveNoPartialFile) {
 }
 
 TEST_F(DownloaderTest, OnlyWebAddressesAreFetched) {
-    for (const std::string& address : {std::string("file:///etc/hostname"), url("/to-local")}) {
-        const DownloadResult result = DownloadToFile(address, target(), m_stop);
-        EXPECT_FALSE(result) << address;
+    // A port that takes connections and never answers: a refused protocol must not even connect to it.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string ftp = "ftp://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/file.bin";
+    m_server.server().Get("/to-ftp",
+                          [&ftp](const httplib::Request&, httplib::Response& res) { res.set_redirect(ftp); });
+
+    DownloadOptions quick;
+    quick.connectTimeout = 2s;
+    quick.lowSpeedTime = 2s;
+    for (const std::string& refused : {ftp, url("/to-ftp"), std::string("file:///etc/hostname"), url("/to-local")}) {
+        const DownloadResult result = DownloadToFile(refused, target(), m_stop, quick);
+        EXPECT_EQ(result.error, DownloadError::Transfer) << refused << ": " << result.toString();
     }
+    const int connection = ::accept(listener, nullptr, nullptr);
+    EXPECT_LT(connection, 0) << "an ftp:// address was connected to";
+    if (connection >= 0)
+        ::close(connection);
+    ::close(listener);
     EXPECT_TRUE(folderContents().empty());
 }
 
