@@ -123,7 +123,7 @@ bool SyncFile(const std::string& base, const std::string& path, const std::strin
     return ok;
 }
 
-bool CopyFileContents(const std::string& source, const std::string& target) {
+bool CopyFileContents(const std::string& source, const std::string& target, const StopFlag& stop) {
     const std::string from = platform::FullPath(source);
     const std::string to = platform::FullPath(target);
     std::optional<platform::InputFile> input = openRegularFile(from);
@@ -137,6 +137,10 @@ bool CopyFileContents(const std::string& source, const std::string& target) {
     }
     const auto buffer = std::make_unique_for_overwrite<char[]>(copyBlockSize);
     for (;;) {
+        // A copy of a large shared file takes a while; a closing launcher must not wait for it.
+        if (stop.load()) {
+            return false;
+        }
         const long long got = input->read(buffer.get(), copyBlockSize);
         if (got < 0) {
             return false;

@@ -22,5 +22,6 @@ void EnsureParentFolder(const std::string& filePath);
 [[nodiscard]] bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
                             const std::string& checksum, std::string& fullPath, const StopFlag& stop);
 
-/// Copies the bytes of `source` to `target` (both resolved with FullPath); false when it could not.
-bool CopyFileContents(const std::string& source, const std::string& target);
+/// Copies the bytes of `source` to `target` (both resolved with FullPath); false when it could not, or when `stop`
+/// was set before it finished, and then the target is left as it was.
+bool CopyFileContents(const std::string& source, const std::string& target, const StopFlag& stop);

@@ -52,6 +52,8 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
 
         // Further places for the same download are copies of the file just checked, not downloads of their own.
         while (index < files.size() && files[index].URL == entry.URL) {
+            if (m_stop)
+                return;
             const FileEntry& copy = files[index];
             ++index;
             if (!locationAllowed(copy.location))
@@ -60,7 +62,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
             // for good, since the entry counts as done either way.
             const std::string target = platform::FullPath(copy.location);
             EnsureParentFolder(target);
-            if (!CopyFileContents(fullPath, target))
+            if (!CopyFileContents(fullPath, target, m_stop))
                 std::printf("Copy failed: %s\n", target.c_str());
         }
     }

@@ -233,16 +233,22 @@ TEST_F(FileSyncTest, CopyFileContentsCopiesWholeOrLeavesTheTargetAlone) {
     m_folder.write("source.bin", big);
     m_folder.write("target.bin", "previous");
     // Relative names are taken against the game folder.
-    EXPECT_TRUE(CopyFileContents("source.bin", "target.bin"));
+    EXPECT_TRUE(CopyFileContents("source.bin", "target.bin", m_stop));
     EXPECT_EQ(readFile(inFolder("target.bin")), big);
 
     m_folder.write("kept.bin", "kept");
-    EXPECT_FALSE(CopyFileContents("absent.bin", "kept.bin"));
+    EXPECT_FALSE(CopyFileContents("absent.bin", "kept.bin", m_stop));
     EXPECT_EQ(readFile(inFolder("kept.bin")), "kept");
-    EXPECT_FALSE(CopyFileContents("source.bin", "no/folder/copy.bin"));
+    EXPECT_FALSE(CopyFileContents("source.bin", "no/folder/copy.bin", m_stop));
     EXPECT_FALSE(std::filesystem::exists(inFolder("no")));
-    EXPECT_FALSE(CopyFileContents(m_folder.path().string(), "kept.bin"));
+    EXPECT_FALSE(CopyFileContents(m_folder.path().string(), "kept.bin", m_stop));
     EXPECT_EQ(readFile(inFolder("kept.bin")), "kept");
+
+    // A closing launcher does not wait for a copy, and leaves no part of one behind.
+    m_stop = true;
+    EXPECT_FALSE(CopyFileContents("source.bin", "kept.bin", m_stop));
+    EXPECT_EQ(readFile(inFolder("kept.bin")), "kept");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.path()), {}), 3);
 }
 
 } // namespace
