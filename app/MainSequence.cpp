@@ -12,12 +12,20 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 static_assert(LauncherVersion == build::launcherVersion, "the project version is the launcher's version");
 
 namespace {
 
 constexpr const char* realmlistFileName = "realmlist.wtf";
+// Set to anything but "0", it makes this start read every game file again instead of trusting earlier checks.
+constexpr const char* fullCheckVariable = "VARNHOLD_FULL_CHECK";
+
+bool fullCheckRequested() {
+    const char* value = std::getenv(fullCheckVariable);
+    return value != nullptr && *value != '\0' && std::string_view(value) != "0";
+}
 
 // The first listed folder that exists gets the realm list; later ones are not looked at.
 void chooseRealmlistTarget(Launcher& launcher, const ServerDocument& document) {
@@ -91,6 +99,7 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
 int runLauncher() {
     Launcher launcher;
+    launcher.setVerificationCache(VerificationCache::fileFor(launcher.gameFolder()), fullCheckRequested());
     const Services services = Services::platform();
 
     std::optional<StartupPlan> plan = runStartup(launcher, services, serverAddress());

@@ -1,10 +1,70 @@
-// The file worker: walks the sorted file list and brings each file into line with its checksum.
+// The file worker: walks the sorted file list and brings each file into line with its checksum. The files are read
+// and hashed ahead of it on every core; the worker itself publishes the status, raises Play and downloads in the
+// list's order.
 #include "sync/Launcher.hpp"
 
+#include "platform/FileFacts.hpp"
 #include "platform/FileSystem.hpp"
+#include "sync/FileMd5.hpp"
 #include "sync/FileSync.hpp"
 
 #include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace {
+
+// A download written between two saves of the verification cache loses at most this much checking to a crash.
+constexpr std::chrono::seconds cacheSaveInterval{10};
+
+// One step of the walk: an entry that is checked and downloaded by itself, then the entries after it that share
+// its URL and get copies of its file.
+struct Step {
+    std::size_t entry = 0;
+    bool skipped = false; // game data without the full download: not even looked at
+    bool refused = false; // a place outside the game folder
+    std::vector<std::size_t> copies;
+    std::optional<std::size_t> checkJob; // its job among the checks ahead
+};
+
+// The walk of the list as the worker has always made it, worked out in advance so that the checks can run ahead.
+std::vector<Step> planSteps(const std::vector<FileEntry>& files, bool fullGameDownload,
+                            const std::function<bool(const std::string&)>& inside) {
+    std::vector<Step> steps;
+    std::size_t index = 0;
+    while (index < files.size()) {
+        Step step;
+        step.entry = index;
+        const FileEntry& entry = files[index];
+        ++index;
+        // Game data belongs to the full download only, which the player chose at start-up.
+        step.skipped = entry.game_data == 1 && !fullGameDownload;
+        step.refused = !step.skipped && !inside(entry.location);
+        if (!step.skipped && !step.refused) {
+            // Further places for the same download are copies of the file just checked, not downloads of their own.
+            while (index < files.size() && files[index].URL == entry.URL)
+                step.copies.push_back(index++);
+        }
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+// The lines VerifyFile prints for a file that checks out, so that whoever watches the output sees the same.
+bool reportCheck(const FileCheck& check, const std::string& checksum) {
+    if (check.md5.empty())
+        return false;
+    std::printf(check.fromCache ? "MD5 from the verification cache !\n" : "Calc MD5 !\n");
+    std::printf("Server MD5: %s!\n", checksum.c_str());
+    std::printf("Client MD5: %s!\n", check.md5.c_str());
+    if (check.md5 != checksum)
+        return false;
+    std::printf("MD5 Valid !\n");
+    std::printf("Files is OK \n");
+    return true;
+}
+
+} // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
                               std::string& fullPath, Backoff& backoff) {
@@ -24,49 +84,123 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
     return true;
 }
 
-void Launcher::fileWorker(std::vector<FileEntry> files) {
-    Backoff backoff(m_retryFirst, m_retryCap);
-    std::size_t index = 0;
-    while (index < files.size()) {
-        if (m_stop)
-            return;
-        const FileEntry& entry = files[index];
-        ++index;
-        std::printf("Check File %s\n", entry.URL.c_str());
-
-        // Game data belongs to the full download only, which the player chose at start-up.
-        if (entry.game_data == 1 && !fullGameDownload())
-            continue;
-        setStatus(entry.game_data == 1 ? status::gameData : status::requirements);
-        if (entry.required == 0) {
-            // Every required entry stands before this one and has checked out: Play may start now.
-            m_canPlay = true;
-            setStatus(status::additional);
+FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& checksum) {
+    const std::optional<platform::FileFacts> before = platform::ReadFileFacts(fullPath);
+    if (!before)
+        return {}; // missing, or no plain file: the worker's own check finds out and downloads
+    if (!m_fullCheck) {
+        std::string cached;
+        {
+            const std::lock_guard lock(m_verifiedMutex);
+            cached = m_verified.lookup(fullPath, *before);
         }
-        if (!locationAllowed(entry.location))
-            continue;
-
-        std::string fullPath;
-        if (!syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff))
-            return;
-
-        // Further places for the same download are copies of the file just checked, not downloads of their own.
-        while (index < files.size() && files[index].URL == entry.URL) {
-            if (m_stop)
-                return;
-            const FileEntry& copy = files[index];
-            ++index;
-            if (!locationAllowed(copy.location))
-                continue;
-            // A copy into a folder the player does not have yet would otherwise fail and the file be missing there
-            // for good, since the entry counts as done either way.
-            const std::string target = platform::FullPath(copy.location);
-            EnsureParentFolder(target);
-            if (!CopyFileContents(fullPath, target, m_stop))
-                std::printf("Copy failed: %s\n", target.c_str());
-        }
+        if (!cached.empty() && cached == checksum)
+            return {cached, true};
     }
-    if (m_stop)
+    const VerificationCache::Clock::time_point readAt = VerificationCache::Clock::now();
+    std::string md5 = FileMd5(fullPath);
+    // A file written while it was read has no one MD5: neither the result nor a record can be trusted.
+    const bool unchanged = platform::ReadFileFacts(fullPath) == before;
+    const std::lock_guard lock(m_verifiedMutex);
+    m_verified.record(fullPath, *before, unchanged ? md5 : std::string(), readAt);
+    return {unchanged ? std::move(md5) : std::string(), false};
+}
+
+void Launcher::saveVerificationCache() {
+    const std::lock_guard lock(m_verifiedMutex);
+    if (!m_verified.save())
+        std::printf("Could not write the verification cache %s\n", m_verified.file().c_str());
+}
+
+void Launcher::fileWorker(std::vector<FileEntry> files) {
+    std::vector<Step> plan = planSteps(files, fullGameDownload(),
+                                       [this](const std::string& location) { return insideGameFolder(location); });
+
+    // Files with an empty checksum are only looked for, never hashed, so they are not checked ahead.
+    std::vector<std::string> checkedPaths;
+    std::vector<std::size_t> jobEntries;
+    for (Step& step : plan) {
+        const FileEntry& entry = files[step.entry];
+        if (step.skipped || step.refused || entry.checksum.empty())
+            continue;
+        step.checkJob = jobEntries.size();
+        jobEntries.push_back(step.entry);
+        checkedPaths.push_back(platform::FullPath(entry.location));
+    }
+    if (!m_cacheFile.empty()) {
+        std::string problem;
+        VerificationCache loaded =
+            VerificationCache::load(m_cacheFile, m_gameFolder, VerificationCache::Clock::now(), &problem);
+        if (!problem.empty())
+            std::printf("Verification cache not used: %s\n", problem.c_str());
+        loaded.keepOnly(checkedPaths);
+        const std::lock_guard lock(m_verifiedMutex);
+        m_verified = std::move(loaded);
+    }
+
+    bool finished = false;
+    {
+        CheckAhead checks(
+            jobEntries.size(),
+            [&](std::size_t job) { return checkFile(checkedPaths[job], files[jobEntries[job]].checksum); },
+            m_checkThreads, m_stop);
+        Backoff backoff(m_retryFirst, m_retryCap);
+        auto lastSave = std::chrono::steady_clock::now();
+        finished = [&] {
+            for (const Step& step : plan) {
+                if (m_stop)
+                    return false;
+                const FileEntry& entry = files[step.entry];
+                std::printf("Check File %s\n", entry.URL.c_str());
+                if (step.skipped)
+                    continue;
+                setStatus(entry.game_data == 1 ? status::gameData : status::requirements);
+                if (entry.required == 0) {
+                    // Every required entry stands before this one and has checked out: Play may start now.
+                    m_canPlay = true;
+                    setStatus(status::additional);
+                }
+                if (!locationAllowed(entry.location))
+                    continue;
+
+                std::string fullPath = platform::FullPath(entry.location);
+                bool valid = false;
+                if (step.checkJob) {
+                    const std::optional<FileCheck> check = checks.await(*step.checkJob);
+                    if (!check)
+                        return false;
+                    valid = reportCheck(*check, entry.checksum);
+                }
+                if (!valid) {
+                    // What was checked so far survives a crash during a long download.
+                    if (std::chrono::steady_clock::now() - lastSave >= cacheSaveInterval) {
+                        saveVerificationCache();
+                        lastSave = std::chrono::steady_clock::now();
+                    }
+                    if (!syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff))
+                        return false;
+                }
+
+                for (const std::size_t index : step.copies) {
+                    if (m_stop)
+                        return false;
+                    const FileEntry& copy = files[index];
+                    if (!locationAllowed(copy.location))
+                        continue;
+                    // A copy into a folder the player does not have yet would otherwise fail and the file be missing
+                    // there for good, since the entry counts as done either way.
+                    const std::string target = platform::FullPath(copy.location);
+                    EnsureParentFolder(target);
+                    if (!CopyFileContents(fullPath, target, m_stop))
+                        std::printf("Copy failed: %s\n", target.c_str());
+                }
+            }
+            return true;
+        }();
+    }
+    // The checking threads have ended: everything they found is in the cache now.
+    saveVerificationCache();
+    if (!finished || m_stop)
         return;
     m_canPlay = true;
     m_allDone = true;

@@ -44,6 +44,11 @@ void Launcher::setRetryDelays(std::chrono::milliseconds first, std::chrono::mill
     m_retryCap = cap;
 }
 
+void Launcher::setVerificationCache(std::string cacheFile, bool fullCheck) {
+    m_cacheFile = std::move(cacheFile);
+    m_fullCheck = fullCheck;
+}
+
 void Launcher::startMusicDownload(std::string url, std::string location, std::string checksum) {
     // The worker is launched once; a second call while one exists would leave a thread nobody joins.
     if (m_musicThread.joinable())
@@ -137,14 +142,18 @@ bool Launcher::waitForMusicWorker(std::chrono::milliseconds timeout) const {
     return waitFor([this] { return m_musicWorkerDone.load(); }, timeout);
 }
 
-bool Launcher::locationAllowed(const std::string& location) const {
+bool Launcher::insideGameFolder(const std::string& location) const {
     // A server list must not reach outside the game folder ("../../.bashrc", "/etc/x"); an empty location has no
     // file of its own and would name the game folder itself.
-    if (!location.empty()) {
-        const std::string full = platform::FullPath(location);
-        if (!full.empty() && platform::IsInsideFolder(full, m_gameFolder))
-            return true;
-    }
+    if (location.empty())
+        return false;
+    const std::string full = platform::FullPath(location);
+    return !full.empty() && platform::IsInsideFolder(full, m_gameFolder);
+}
+
+bool Launcher::locationAllowed(const std::string& location) const {
+    if (insideGameFolder(location))
+        return true;
     std::printf("Refused location outside the game folder: %s\n", location.c_str());
     return false;
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "sync/Backoff.hpp"
+#include "sync/CheckAhead.hpp"
 #include "sync/FileEntry.hpp"
 #include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
 #include "sync/MusicPlayer.hpp"
 #include "sync/StopToken.hpp"
+#include "sync/VerificationCache.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -91,6 +93,11 @@ public:
 
     /// The pauses between retries of a failing download; call before starting the workers (tests shorten them).
     void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds cap) noexcept;
+    /// Keeps the verification records in `cacheFile` (none when empty); with `fullCheck` every file is read again
+    /// and the records are only written. Call before startFileSync.
+    void setVerificationCache(std::string cacheFile, bool fullCheck);
+    /// How many threads check files at once (0: one per core); call before startFileSync.
+    void setCheckThreads(unsigned threads) noexcept { m_checkThreads = threads; }
 
 private:
     void musicWorker(std::string url, std::string location, std::string checksum);
@@ -99,14 +106,23 @@ private:
     /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first.
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
                         std::string& fullPath, Backoff& backoff);
+    /// True when `location` names a place inside the game folder.
+    [[nodiscard]] bool insideGameFolder(const std::string& location) const;
     /// True when `location` names a place inside the game folder; prints why not otherwise.
     [[nodiscard]] bool locationAllowed(const std::string& location) const;
+    /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
+    /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
+    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
+    void saveVerificationCache();
 
     const std::string m_gameFolder;
     std::atomic<Language> m_language{Language::Finglish};
     std::atomic<bool> m_fullGameDownload{false};
     std::chrono::milliseconds m_retryFirst{Backoff::firstDelay}; // set before the workers start, read by them
     std::chrono::milliseconds m_retryCap{Backoff::maxDelay};
+    std::string m_cacheFile; // set before the file worker starts, read by it
+    bool m_fullCheck = false;
+    unsigned m_checkThreads = 0;
 
     mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_realmlistTarget, m_realmlistText
     std::string m_statusText;
@@ -117,6 +133,9 @@ private:
     mutable std::mutex m_musicMutex; // guards m_music: the music worker starts it, the main thread drives it
     MusicPlayer m_music;
     std::chrono::steady_clock::time_point m_musicStartedAt; // when the track last started, under m_musicMutex
+
+    mutable std::mutex m_verifiedMutex; // guards m_verified: the checking threads record, the file worker saves
+    VerificationCache m_verified;
 
     std::atomic<bool> m_canPlay{false};
     std::atomic<bool> m_musicOn{false};

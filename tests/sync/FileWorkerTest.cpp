@@ -102,6 +102,19 @@ protected:
         return m_requests;
     }
 
+    // One start of the launcher that keeps its verification records in the cache folder, run to its end.
+    std::vector<std::string> startWithCache(const std::vector<FileEntry>& files, bool fullCheck = false) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_requests.clear();
+        }
+        m_launcher.reset();
+        launcher().setVerificationCache((m_cacheFolder.path() / "verified.txt").string(), fullCheck);
+        launcher().startFileSync(files);
+        EXPECT_TRUE(launcher().waitUntilAllDone(workerTimeout));
+        return requests();
+    }
+
     FileEntry entry(const std::string& name, const std::string& location, const std::string& bytes,
                     std::int32_t required, std::int32_t gameData = 0) const {
         return FileEntry{gameData, required, location, md5Hex(bytes), url(name)};
@@ -117,6 +130,7 @@ protected:
     }
 
     TempFolder m_folder;
+    TempFolder m_cacheFolder;
     // Locations are relative to the current folder, as when the launcher runs from the game folder.
     CurrentFolderGuard m_inGameFolder{m_folder.path()};
     LocalServer m_server;
@@ -261,6 +275,79 @@ TEST_F(FileWorkerTest, LocationsOutsideTheGameFolderAreRefused) {
     EXPECT_EQ(readFile("inside.bin"), "shared");
     EXPECT_FALSE(fs::exists(outsideRelative));
     EXPECT_FALSE(fs::exists(outsideAbsolute));
+}
+
+// Game files as an earlier install left them: written long before the launcher reads them.
+void writeSettled(const fs::path& file, const std::string& bytes) {
+    writeFile(file, bytes);
+    fs::last_write_time(file, fs::file_time_type::clock::now() - 1h);
+}
+
+TEST_F(FileWorkerTest, TheCacheTrustsAnUntouchedFileAndReadsAReplacedOneAgain) {
+    const std::string good = "good bytes 1";
+    const std::string evil = "evil bytes 1"; // the same size
+    serveBytes("a", good);
+    const std::vector<FileEntry> files{entry("a", "a.bin", good, 1)};
+    writeSettled("a.bin", good);
+    EXPECT_TRUE(startWithCache(files).empty());
+    const fs::file_time_type settled = fs::last_write_time("a.bin");
+
+    // The one change the cache cannot see: new bytes of the same size written into the same file, its
+    // modification time put back. Nothing about the file says it changed, so the record still vouches for it.
+    writeFile("a.bin", evil);
+    fs::last_write_time("a.bin", settled);
+    EXPECT_TRUE(startWithCache(files).empty());
+    EXPECT_EQ(readFile("a.bin"), evil);
+
+    // The same bytes arriving as a new file (a copy, an unpacked archive) have a new identity: read again.
+    writeFile("a.new", evil);
+    fs::rename("a.new", "a.bin");
+    fs::last_write_time("a.bin", settled);
+    EXPECT_EQ(startWithCache(files), std::vector<std::string>{"a"});
+    EXPECT_EQ(readFile("a.bin"), good);
+}
+
+TEST_F(FileWorkerTest, ANewServerChecksumOrAFullCheckReadsTheFileAgain) {
+    const std::string good = "good bytes 1";
+    const std::string newer = "newer bytes!";
+    serveBytes("a", newer);
+    writeSettled("a.bin", good);
+    EXPECT_TRUE(startWithCache({entry("a", "a.bin", good, 1)}).empty());
+    // The record still holds for the file, but it vouches for the old checksum only.
+    EXPECT_EQ(startWithCache({entry("a", "a.bin", newer, 1)}), std::vector<std::string>{"a"});
+    EXPECT_EQ(readFile("a.bin"), newer);
+
+    // A full check reads even a file whose record holds (here the one change the cache cannot see).
+    writeSettled("a.bin", newer);
+    ASSERT_TRUE(startWithCache({entry("a", "a.bin", newer, 1)}).empty());
+    const fs::file_time_type settled = fs::last_write_time("a.bin");
+    writeFile("a.bin", "evil bytes!!");
+    fs::last_write_time("a.bin", settled);
+    EXPECT_EQ(startWithCache({entry("a", "a.bin", newer, 1)}, true), std::vector<std::string>{"a"});
+    EXPECT_EQ(readFile("a.bin"), newer);
+}
+
+TEST_F(FileWorkerTest, ParallelChecksStillUnlockPlayOnlyAfterEveryRequiredFile) {
+    Gate slowRequired;
+    serveBytes("req", "required", &slowRequired);
+    std::vector<FileEntry> files{entry("req", "req.bin", "required", 1)};
+    for (const char* name : {"o1", "o2", "o3", "o4"}) {
+        writeSettled(std::string(name) + ".bin", name);
+        files.push_back(entry(name, std::string(name) + ".bin", name, 0));
+    }
+    launcher().setCheckThreads(4);
+    launcher().startFileSync(files);
+
+    // Every optional file is checked long before the required one arrives; none of that may show.
+    ASSERT_TRUE(slowRequired.waitEntered());
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(launcher().canPlay());
+    EXPECT_EQ(launcher().statusText(), "Download - Requirements");
+    slowRequired.open();
+
+    ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
+    EXPECT_EQ(launcher().statusText(), "Ready to Play");
+    EXPECT_EQ(requests(), std::vector<std::string>{"req"});
 }
 
 } // namespace

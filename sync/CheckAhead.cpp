@@ -1,0 +1,70 @@
+// The check-ahead threads: each takes the lowest job nobody has taken, so the required files, which lead the list,
+// are hashed first and Play is not held up by optional files hashed out of turn.
+#include "sync/CheckAhead.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+namespace {
+// How often a waiting worker looks at the stop flag: well inside the second a close may take.
+constexpr std::chrono::milliseconds stopPollInterval{100};
+} // namespace
+
+CheckAhead::CheckAhead(std::size_t jobs, Check check, unsigned threads, const StopFlag& stop)
+    : m_check(std::move(check)), m_stop(stop), m_results(jobs), m_done(jobs, false) {
+    if (threads == 0)
+        threads = std::max(1U, std::thread::hardware_concurrency());
+    const std::size_t count = std::min<std::size_t>(threads, jobs);
+    try {
+        for (std::size_t i = 0; i < count; ++i)
+            m_threads.emplace_back(&CheckAhead::run, this);
+    } catch (const std::exception& error) {
+        // Fewer threads only make the checks slower; with none at all, await() runs each check itself.
+        std::printf("Could not start a checking thread: %s\n", error.what());
+    }
+}
+
+CheckAhead::~CheckAhead() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_next = m_results.size(); // no further jobs are taken
+    }
+    for (std::thread& thread : m_threads)
+        thread.join();
+}
+
+void CheckAhead::run() {
+    for (;;) {
+        std::size_t job = 0;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_next >= m_results.size() || m_stop)
+                return;
+            job = m_next++;
+        }
+        FileCheck result = m_check(job);
+        const std::lock_guard lock(m_mutex);
+        m_results[job] = std::move(result);
+        m_done[job] = true;
+        m_ready.notify_all();
+    }
+}
+
+std::optional<FileCheck> CheckAhead::await(std::size_t job) {
+    std::unique_lock lock(m_mutex);
+    if (job >= m_results.size())
+        return std::nullopt;
+    if (m_threads.empty() && !m_done[job]) {
+        // No thread could be started: the caller checks the file itself.
+        lock.unlock();
+        return m_stop ? std::nullopt : std::optional<FileCheck>(m_check(job));
+    }
+    while (!m_done[job]) {
+        if (m_stop)
+            return std::nullopt;
+        m_ready.wait_for(lock, stopPollInterval);
+    }
+    return m_results[job];
+}
