@@ -13,6 +13,8 @@ WORK=$(mktemp -d /tmp/varnhold-e2e-XXXXXX)
 GAME="$WORK/game"
 STANDINS="$WORK/bin"
 mkdir -p "$GAME" "$STANDINS" "$WORK/files"
+# The launcher keeps its verification records in the user's cache folder: the scenario's own, not the runner's.
+export XDG_CACHE_HOME="$WORK/cache-home"
 PIDS=()
 
 cleanup() {
