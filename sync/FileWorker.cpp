@@ -50,11 +50,17 @@ std::vector<Step> planSteps(const std::vector<FileEntry>& files, bool fullGameDo
     return steps;
 }
 
-// The lines VerifyFile prints for a file that checks out, so that whoever watches the output sees the same.
-bool reportCheck(const FileCheck& check, const std::string& checksum) {
+// The lines VerifyFile prints, printed by the worker in list order although the file was read ahead, so that
+// whoever watches the output sees each file's lines together.
+bool reportCheck(const FileCheck& check, const std::string& fullPath, const std::string& checksum) {
     if (check.md5.empty())
         return false;
-    std::printf(check.fromCache ? "MD5 from the verification cache !\n" : "Calc MD5 !\n");
+    if (check.fromCache) {
+        std::printf("MD5 from the verification cache !\n");
+    } else {
+        std::printf("Calc MD5 !\n");
+        std::printf("MD5 hash of file %s is: %s\n", fullPath.c_str(), check.md5.c_str());
+    }
     std::printf("Server MD5: %s!\n", checksum.c_str());
     std::printf("Client MD5: %s!\n", check.md5.c_str());
     if (check.md5 != checksum)
@@ -98,7 +104,7 @@ FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& ch
             return {cached, true};
     }
     const VerificationCache::Clock::time_point readAt = VerificationCache::Clock::now();
-    std::string md5 = FileMd5(fullPath);
+    std::string md5 = hashFile(fullPath).hex;
     // A file written while it was read has no one MD5: neither the result nor a record can be trusted.
     const bool unchanged = platform::ReadFileFacts(fullPath) == before;
     const std::lock_guard lock(m_verifiedMutex);
@@ -169,7 +175,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     const std::optional<FileCheck> check = checks.await(*step.checkJob);
                     if (!check)
                         return false;
-                    valid = reportCheck(*check, entry.checksum);
+                    valid = reportCheck(*check, fullPath, entry.checksum);
                 }
                 if (!valid) {
                     // What was checked so far survives a crash during a long download.
