@@ -1,7 +1,9 @@
 // The window's texts and the decoding of the server's announcement escapes.
 #include "ui/TextDisplay.hpp"
 
-#include "ui/TextRasteriser.hpp"
+#include "platform/TextRaster.hpp"
+
+#include <SFML/Graphics/Image.hpp>
 
 #include <cstdint>
 
@@ -178,11 +180,14 @@ void TextDisplay::setLanguageCode(std::string code) {
 void TextDisplay::makeAnnouncementImage() {
     m_announcementImageMade = true; // once per announcement, even when it fails: never per frame
     const std::basic_string<sf::Uint8> utf8 = m_announcementLabel.getString().toUtf8();
-    const TextRasteriser rasteriser;
-    const sf::Image image =
-        rasteriser.rasterise(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+    const std::string_view text(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+    const platform::TextRaster raster;
+    const platform::TextImage pixels = raster.rasterise(text, raster.measure(text));
+    sf::Image image;
+    if (!pixels.empty())
+        image.create(pixels.size.width, pixels.size.height, pixels.rgba.data());
     auto texture = std::make_unique<sf::Texture>();
-    if (image.getSize().x == 0 || image.getSize().y == 0 || !texture->loadFromImage(image)) {
+    if (pixels.empty() || !texture->loadFromImage(image)) {
         m_announcementTexture.reset();
         m_announcementImage = sf::Sprite();
         return;

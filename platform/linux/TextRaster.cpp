@@ -1,5 +1,5 @@
-// Pango lays the text out right-to-left and shapes it; Cairo draws it into memory, so no temporary file is needed.
-#include "ui/TextRasteriser.hpp"
+// Pango lays the text out and shapes it; Cairo draws it into memory, so no temporary file is needed.
+#include "platform/TextRaster.hpp"
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
@@ -7,11 +7,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
+#include <cmath>
 #include <mutex>
-#include <string>
-#include <vector>
 
+namespace platform {
 namespace {
 
 // One owner type per C handle, each freed by its library's own function.
@@ -23,12 +22,18 @@ using FontMapPtr = std::unique_ptr<PangoFontMap, GObjectDeleter>;
 using ContextPtr = std::unique_ptr<PangoContext, GObjectDeleter>;
 using LayoutPtr = std::unique_ptr<PangoLayout, GObjectDeleter>;
 using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FreeWith<pango_font_description_free>>;
+using FontMetricsPtr = std::unique_ptr<PangoFontMetrics, FreeWith<pango_font_metrics_unref>>;
+using LayoutIterPtr = std::unique_ptr<PangoLayoutIter, FreeWith<pango_layout_iter_free>>;
 using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, FreeWith<cairo_font_options_destroy>>;
 using SurfacePtr = std::unique_ptr<cairo_surface_t, FreeWith<cairo_surface_destroy>>;
 using CairoPtr = std::unique_ptr<cairo_t, FreeWith<cairo_destroy>>;
 using FcPatternPtr = std::unique_ptr<FcPattern, FreeWith<FcPatternDestroy>>;
 using FcObjectSetPtr = std::unique_ptr<FcObjectSet, FreeWith<FcObjectSetDestroy>>;
 using FcFontSetPtr = std::unique_ptr<FcFontSet, FreeWith<FcFontSetDestroy>>;
+using GCharPtr = std::unique_ptr<gchar, FreeWith<g_free>>;
+
+// Pango sizes fonts by the em; 16 pixels keeps the glyphs as large as the window's other texts of size 16.
+constexpr int emPixels = 16;
 
 // Families that draw Persian well, best first; any other family that covers Persian comes after them.
 constexpr std::array preferredPersianFamilies{"Vazirmatn", "Noto Sans Arabic", "Noto Naskh Arabic", "Nazli", "Homa"};
@@ -79,89 +84,110 @@ std::string persianFamily() {
 void aliasTahoma() {
     static std::once_flag once;
     std::call_once(once, [] {
-        if (FcInit() == FcFalse || !installedFamilies(TextRasteriser::faceName, false).empty())
+        if (FcInit() == FcFalse || !installedFamilies(TextRaster::faceName, false).empty())
             return;
         const std::string alias = "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
                                   "<alias binding=\"strong\"><family>" +
-                                  std::string(TextRasteriser::faceName) + "</family><prefer><family>" +
-                                  persianFamily() + "</family></prefer></alias></fontconfig>";
+                                  std::string(TextRaster::faceName) + "</family><prefer><family>" + persianFamily() +
+                                  "</family></prefer></alias></fontconfig>";
         FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(alias.c_str()), FcTrue);
     });
 }
 
-// Lines split at line feeds; a final line feed adds no line.
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
+// Paragraphs split at line feeds; a final line feed adds no paragraph.
+std::vector<std::string_view> splitParagraphs(std::string_view text) {
+    std::vector<std::string_view> paragraphs;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
+            paragraphs.push_back(text.substr(start));
             break;
         }
-        lines.push_back(text.substr(start, end - start));
+        paragraphs.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    return lines;
+    return paragraphs;
 }
 
 // Pango rejects invalid UTF-8 wholesale; a stray byte should cost one character, not the whole announcement.
 std::string validUtf8(std::string_view text) {
     if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
         return std::string(text);
-    gchar* repaired = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-    std::string result(repaired);
-    g_free(repaired);
-    return result;
+    const GCharPtr repaired(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
+    return std::string(repaired.get());
 }
 
-// Cairo's ARGB32 is premultiplied, native-endian 0xAARRGGBB; sf::Image wants straight RGBA bytes.
-std::vector<sf::Uint8> straightRgba(cairo_surface_t* surface, unsigned width, unsigned height) {
-    std::vector<sf::Uint8> pixels(std::size_t{width} * height * 4);
+// Cairo's ARGB32 is premultiplied, native-endian 0xAARRGGBB; the contract wants straight RGBA bytes.
+std::vector<std::uint8_t> straightRgba(cairo_surface_t* surface, TextSize size) {
+    std::vector<std::uint8_t> pixels(std::size_t{size.width} * size.height * 4);
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface));
-    for (unsigned y = 0; y < height; ++y) {
+    for (unsigned y = 0; y < size.height; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
-        for (unsigned x = 0; x < width; ++x) {
+        for (unsigned x = 0; x < size.width; ++x) {
             const std::uint32_t argb = row[x];
             const std::uint32_t alpha = argb >> 24;
-            sf::Uint8* out = &pixels[(std::size_t{y} * width + x) * 4];
+            std::uint8_t* out = &pixels[(std::size_t{y} * size.width + x) * 4];
             if (alpha == 0)
                 continue; // fully transparent stays (0, 0, 0, 0)
             const auto unpremultiply = [alpha](std::uint32_t channel) {
-                return static_cast<sf::Uint8>(std::min<std::uint32_t>(255, (channel * 255 + alpha / 2) / alpha));
+                return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (channel * 255 + alpha / 2) / alpha));
             };
             out[0] = unpremultiply((argb >> 16) & 0xFF);
             out[1] = unpremultiply((argb >> 8) & 0xFF);
             out[2] = unpremultiply(argb & 0xFF);
-            out[3] = static_cast<sf::Uint8>(alpha);
+            out[3] = static_cast<std::uint8_t>(alpha);
         }
     }
     return pixels;
 }
 
+// One laid-out line: where its ink box starts, its width and its baseline within the line, in Pango units.
+struct LaidLine {
+    PangoLayoutLine* line = nullptr; // owned by the paragraph's layout
+    int x = 0;
+    int width = 0;
+    int ascent = 0;
+    int height = 0;
+};
+
 } // namespace
 
-struct TextRasteriser::Handles {
+struct TextRaster::Handles {
     FontMapPtr fontMap;
     ContextPtr context;
     FontDescriptionPtr font;
+    int linePitch = 0; // rows from one line's top to the next
 
-    [[nodiscard]] LayoutPtr layout(std::string_view text) const {
+    // `width` in pixels, or noWrap for a paragraph that is never broken.
+    [[nodiscard]] LayoutPtr paragraph(std::string_view text, unsigned width) const {
         LayoutPtr layout(pango_layout_new(context.get()));
         pango_layout_set_font_description(layout.get(), font.get());
-        // Every paragraph reads right-to-left, Latin ones too, as the right-to-left reading order asks; with the
-        // direction guessed per paragraph, Pango would swap the alignment of Latin lines to the left.
+        // The right-to-left reading order is the context's; with the direction guessed per paragraph, Pango would
+        // also swap the alignment of the paragraphs that run the other way.
         pango_layout_set_auto_dir(layout.get(), FALSE);
         pango_layout_set_alignment(layout.get(), PANGO_ALIGN_RIGHT);
         pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD);
+        pango_layout_set_width(layout.get(), width == noWrap ? -1 : static_cast<int>(width) * PANGO_SCALE);
         pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
-        pango_layout_context_changed(layout.get());
         return layout;
+    }
+
+    [[nodiscard]] static std::vector<LaidLine> lines(PangoLayout* layout) {
+        std::vector<LaidLine> laid;
+        const LayoutIterPtr iter(pango_layout_get_iter(layout));
+        do {
+            PangoRectangle logical{};
+            pango_layout_iter_get_line_extents(iter.get(), nullptr, &logical);
+            laid.push_back({pango_layout_iter_get_line_readonly(iter.get()), logical.x, logical.width,
+                            pango_layout_iter_get_baseline(iter.get()) - logical.y, logical.height});
+        } while (pango_layout_iter_next_line(iter.get()));
+        return laid;
     }
 };
 
-TextRasteriser::TextRasteriser() {
+TextRaster::TextRaster() {
     aliasTahoma();
     auto handles = std::make_unique<Handles>();
     handles->fontMap.reset(pango_cairo_font_map_new());
@@ -178,59 +204,73 @@ TextRasteriser::TextRasteriser() {
 
     handles->font.reset(pango_font_description_new());
     pango_font_description_set_family(handles->font.get(), faceName);
-    pango_font_description_set_absolute_size(handles->font.get(), pixelSize * PANGO_SCALE);
+    pango_font_description_set_absolute_size(handles->font.get(), emPixels * PANGO_SCALE);
     pango_font_description_set_weight(handles->font.get(), static_cast<PangoWeight>(weight));
+
+    const FontMetricsPtr metrics(pango_context_get_metrics(handles->context.get(), handles->font.get(), nullptr));
+    if (!metrics)
+        return;
+    handles->linePitch = PANGO_PIXELS_CEIL(pango_font_metrics_get_height(metrics.get()));
+    if (handles->linePitch <= 0)
+        return;
     m_handles = std::move(handles);
 }
 
-TextRasteriser::~TextRasteriser() = default;
+TextRaster::~TextRaster() = default;
 
-sf::Vector2u TextRasteriser::measure(std::string_view utf8Text) const {
-    if (!m_handles)
-        return {0, 0};
-    const std::string text = validUtf8(utf8Text);
-    unsigned width = 0;
-    unsigned height = 0;
-    for (const std::string_view line : splitLines(text)) {
-        const LayoutPtr layout = m_handles->layout(line);
-        int lineWidth = 0;
-        int lineHeight = 0;
-        pango_layout_get_pixel_size(layout.get(), &lineWidth, &lineHeight);
-        width = std::max(width, static_cast<unsigned>(std::max(lineWidth, 0)));
-        height += static_cast<unsigned>(std::max(lineHeight, 0));
-    }
-    return {width, height};
+TextRaster::operator bool() const noexcept {
+    return m_handles != nullptr;
 }
 
-sf::Image TextRasteriser::rasterise(std::string_view utf8Text) const {
-    sf::Image image;
-    const sf::Vector2u size = measure(utf8Text);
-    if (!m_handles || size.x == 0 || size.y == 0)
+TextSize TextRaster::measure(std::string_view utf8Text, unsigned wrapWidth) const {
+    if (!m_handles)
+        return {};
+    const std::string text = validUtf8(utf8Text);
+    TextSize size;
+    for (const std::string_view paragraph : splitParagraphs(text)) {
+        const LayoutPtr layout = m_handles->paragraph(paragraph, wrapWidth);
+        for (const LaidLine& line : Handles::lines(layout.get())) {
+            size.width = std::max(size.width, static_cast<unsigned>(std::max(PANGO_PIXELS_CEIL(line.width), 0)));
+            size.height += static_cast<unsigned>(m_handles->linePitch);
+        }
+    }
+    return size;
+}
+
+TextImage TextRaster::rasterise(std::string_view utf8Text, TextSize box) const {
+    TextImage image;
+    if (!m_handles || box.width == 0 || box.height == 0)
         return image;
-
-    std::string text = validUtf8(utf8Text);
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back(); // the measure counted no line after it
-    const LayoutPtr layout = m_handles->layout(text);
-    pango_layout_set_width(layout.get(), static_cast<int>(size.x) * PANGO_SCALE);
-
     const SurfacePtr surface(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.x), static_cast<int>(size.y)));
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(box.width), static_cast<int>(box.height)));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
         return image;
     {
         const CairoPtr cr(cairo_create(surface.get()));
         cairo_set_source_rgba(cr.get(), 1.0, 1.0, 1.0, 1.0);
-        cairo_move_to(cr.get(), 0.0, 0.0);
-        pango_cairo_show_layout(cr.get(), layout.get());
+        const std::string text = validUtf8(utf8Text);
+        double top = 0.0;
+        for (const std::string_view paragraph : splitParagraphs(text)) {
+            const LayoutPtr layout = m_handles->paragraph(paragraph, box.width);
+            for (const LaidLine& line : Handles::lines(layout.get())) {
+                if (top >= box.height)
+                    break;
+                // The line's glyphs sit centred in the pitch, so a face with a taller cell still keeps to it.
+                const double baseline = top + (m_handles->linePitch - line.height / double{PANGO_SCALE}) / 2.0 +
+                                        line.ascent / double{PANGO_SCALE};
+                cairo_move_to(cr.get(), line.x / double{PANGO_SCALE}, baseline);
+                pango_cairo_show_layout_line(cr.get(), line.line);
+                top += m_handles->linePitch;
+            }
+        }
     }
     cairo_surface_flush(surface.get());
-    const std::vector<sf::Uint8> pixels = straightRgba(surface.get(), size.x, size.y);
-    image.create(size.x, size.y, pixels.data());
+    image.size = box;
+    image.rgba = straightRgba(surface.get(), box);
     return image;
 }
 
-std::string TextRasteriser::resolvedFamily() {
+std::string TextRaster::resolvedFamily() {
     aliasTahoma();
     const FcPatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>(faceName)));
     if (!pattern)
@@ -244,3 +284,5 @@ std::string TextRasteriser::resolvedFamily() {
         return {};
     return reinterpret_cast<const char*>(family);
 }
+
+} // namespace platform
