@@ -3,13 +3,15 @@
 //
 // The contract every backend keeps (Linux: Pango and Cairo; Windows: GDI into a DIB section):
 // - Text is UTF-8. A byte that is not part of valid UTF-8 costs one character (U+FFFD), never the whole text.
-// - Line feeds separate paragraphs; a final line feed adds no paragraph. Every paragraph reads right to left
-//   (GDI: DT_RTLREADING).
+// - Line feeds separate paragraphs; a final line feed adds no paragraph. Each paragraph reads in the direction of
+//   its first strong character (Unicode bidirectional class L, or R / AL): Persian reads right to left, a Latin
+//   paragraph left to right, so a Latin text is never mirrored. A paragraph with no strong character reads right
+//   to left. (GDI: DT_RTLREADING only for right-to-left paragraphs, decided with GetStringTypeW's CT_CTYPE2.)
 // - Every line is right-aligned in the box, whatever its direction (GDI: DT_RIGHT).
 // - A paragraph wider than the box breaks between words (GDI: DT_WORDBREAK); a single word wider than the box is
 //   cut at the box's right edge.
-// - Lines follow one another at the face's line pitch. GDI's "Tahoma" at cell height 16 advances by its cell,
-//   16 rows.
+// - Lines follow one another at the backend's line pitch, at most `maxLinePitch` rows. GDI's "Tahoma" at cell
+//   height 16 advances by its cell, 16 rows.
 // - Nothing is drawn outside the box: rows below it are cut off.
 // - Pixels are white (255, 255, 255) with the glyph's coverage as alpha; untouched pixels are (0, 0, 0, 0).
 //   Straight alpha, not premultiplied: a smoothed edge is white with partial alpha, never grey and opaque.
@@ -46,6 +48,9 @@ public:
     inline static constexpr const char* faceName = "Tahoma";
     inline static constexpr int cellHeight = 16;
     inline static constexpr int weight = 300; // light
+    /// The most rows a line may take: the window's other 16-pixel texts stand 19 rows apart (20 for the realm
+    /// lines), and the announcement keeps to that even in a face whose Arabic script runs far taller than Tahoma's.
+    inline static constexpr unsigned maxLinePitch = 19;
     /// A wrap width that never breaks a line.
     inline static constexpr unsigned noWrap = std::numeric_limits<unsigned>::max();
 

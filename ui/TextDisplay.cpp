@@ -5,6 +5,7 @@
 
 #include <SFML/Graphics/Image.hpp>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -182,7 +183,13 @@ void TextDisplay::makeAnnouncementImage() {
     const std::basic_string<sf::Uint8> utf8 = m_announcementLabel.getString().toUtf8();
     const std::string_view text(reinterpret_cast<const char*>(utf8.data()), utf8.size());
     const platform::TextRaster raster;
-    const platform::TextImage pixels = raster.rasterise(text, raster.measure(text));
+    // Lines break at the panel's right edge; what does not fit above the realm lines is cut off, not drawn over
+    // them.
+    const auto panelWidth = static_cast<unsigned>(announcementRight - announcementLeft);
+    const auto panelHeight = static_cast<unsigned>(announcementBottom - announcementTop);
+    const platform::TextSize size = raster.measure(text, panelWidth);
+    const platform::TextImage pixels =
+        raster.rasterise(text, {std::min(size.width, panelWidth), std::min(size.height, panelHeight)});
     sf::Image image;
     if (!pixels.empty())
         image.create(pixels.size.width, pixels.size.height, pixels.rgba.data());

@@ -26,6 +26,10 @@ public:
     inline static constexpr unsigned realmCharacterSize = 16;
     inline static constexpr float announcementLeft = 20.f;
     inline static constexpr float announcementTop = 60.f;
+    /// The announcement's panel ends at the painted frame's inner margin on the right and at the rule above the
+    /// realm lines: the shaped announcement breaks its lines at the one and is cut at the other.
+    inline static constexpr float announcementRight = 552.f;
+    inline static constexpr float announcementBottom = 174.f;
     inline static constexpr float realmLeft = 20.f;
     inline static constexpr float realmLineHeight = 20.f;
     inline static constexpr float realmFirstRow = 9.f;     // the first realm line stands at 20 × 9 = 180

@@ -20,6 +20,7 @@ using platform::TextSize;
 
 constexpr const char* persianGreeting = "\u0633\u0644\u0627\u0645 \u062f\u0646\u06cc\u0627"; // "hello world"
 constexpr const char* persianWord = "\u062e\u0648\u0634";                                    // "good"
+constexpr const char* persianNow = "\u0627\u0644\u0627\u0646"; // "now": it begins with a tall alef
 
 struct Ink {
     int left = -1;  // first column with any alpha, -1 when none
@@ -47,6 +48,19 @@ Ink inkInRows(const TextImage& image, unsigned top, unsigned bottom) {
                 ink.right = std::max(ink.right, static_cast<int>(x));
             }
     return ink;
+}
+
+// Rows between the first and the last inked row of one column, from row `top` down.
+unsigned inkHeight(const TextImage& image, unsigned x, unsigned top = 0) {
+    int first = -1;
+    int last = -1;
+    for (unsigned y = top; y < image.size.height; ++y)
+        if (pixelAt(image, x, y).a > 0) {
+            if (first < 0)
+                first = static_cast<int>(y);
+            last = static_cast<int>(y);
+        }
+    return first < 0 ? 0u : static_cast<unsigned>(last - first + 1);
 }
 
 bool familyCoversPersian(const std::string& family) {
@@ -163,6 +177,45 @@ TEST(TextRaster, PersianIsDrawnRightAlignedWithAPersianFace) {
     const unsigned isolated = rasteriser.measure("\u0633").width + rasteriser.measure("\u0644").width +
                               rasteriser.measure("\u0627").width + rasteriser.measure("\u0645").width;
     EXPECT_LT(joined, isolated);
+}
+
+TEST(TextRaster, LinesKeepTheWindowsPitch) {
+    const TextRaster rasteriser;
+    const std::string word = persianWord;
+    const std::string fourLines = word + "\n" + word + "\n" + word + "\n" + word;
+    const TextSize one = rasteriser.measure(word);
+    const TextSize four = rasteriser.measure(fourLines);
+    EXPECT_GE(one.height, static_cast<unsigned>(TextRaster::cellHeight));
+    EXPECT_LE(one.height, TextRaster::maxLinePitch);
+    EXPECT_EQ(four.height, 4 * one.height);
+    // Every line is drawn in its own band of rows.
+    const TextImage image = rasteriser.rasterise(fourLines, four);
+    for (unsigned line = 0; line < 4; ++line)
+        EXPECT_GT(inkInRows(image, line * one.height, (line + 1) * one.height).pixels, 10u) << "line " << line;
+}
+
+TEST(TextRaster, EachParagraphReadsInTheDirectionOfItsFirstLetter) {
+    const TextRaster rasteriser;
+    // Both texts start with a tall letter and end with a full stop a few rows high: the end it stands at shows the
+    // direction.
+    const auto stopAtLeft = [&](const std::string& text) {
+        const TextImage image = rasteriser.rasterise(text, rasteriser.measure(text));
+        const Ink ink = inkInRows(image, 0, image.size.height);
+        const unsigned left = inkHeight(image, static_cast<unsigned>(ink.left));
+        const unsigned right = inkHeight(image, static_cast<unsigned>(ink.right));
+        EXPECT_NE(left < right, right < left) << text << ": one end holds the full stop";
+        return left < right;
+    };
+    EXPECT_FALSE(stopAtLeft("Dorood bar shoma.")) << "a Latin paragraph is not mirrored";
+    EXPECT_TRUE(stopAtLeft(std::string(persianNow) + "."));
+    // The direction is chosen per paragraph, not once for the text.
+    const std::string mixed = std::string(persianGreeting) + ".\nSalam bar shoma.";
+    const TextImage image = rasteriser.rasterise(mixed, rasteriser.measure(mixed));
+    const unsigned pitch = rasteriser.measure(persianNow).height;
+    const Ink latin = inkInRows(image, pitch, image.size.height);
+    ASSERT_GT(latin.pixels, 0u);
+    EXPECT_LT(inkHeight(image, static_cast<unsigned>(latin.right), pitch),
+              inkHeight(image, static_cast<unsigned>(latin.left), pitch));
 }
 
 TEST(TextRaster, EmptyOrBrokenInputStillGivesSensibleImages) {

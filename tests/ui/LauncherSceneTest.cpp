@@ -214,6 +214,35 @@ TEST(LauncherScene, PersianAnnouncementIsDrawnOnlyAsTheShapedImage) {
     EXPECT_GT(differingPixels(shaped, plain, area), 0u);
 }
 
+TEST(LauncherScene, LongPersianAnnouncementIsCutAtItsPanel) {
+    REQUIRE_DISPLAY();
+    const std::string greeting = R"(\u0633\u0644\u0627\u0645 \u062f\u0646\u06cc\u0627 )";
+    // One line too wide for the panel, then more lines than it has room for.
+    std::string announcement;
+    for (int i = 0; i < 9; ++i)
+        announcement += greeting;
+    for (int i = 0; i < 10; ++i)
+        announcement += R"(\n)" + greeting + greeting + greeting;
+    const auto frame = [](const std::string& text) {
+        LauncherScene scene(Language::Finglish);
+        scene.setAnnouncement(text);
+        scene.setLanguageCode("fa");
+        scene.refresh("Amade Bazi", true);
+        return render(scene, away);
+    };
+    const sf::Image shown = frame(announcement);
+    const sf::Image none = frame("");
+
+    const float left = TextDisplay::announcementLeft;
+    const float top = TextDisplay::announcementTop;
+    const float right = TextDisplay::announcementRight;
+    const float bottom = TextDisplay::announcementBottom;
+    EXPECT_LE(bottom, TextDisplay::realmLineHeight * TextDisplay::realmFirstRow) << "the panel ends above the realms";
+    EXPECT_GT(differingPixels(shown, none, {left, top, right - left, bottom - top}), 500u);
+    EXPECT_EQ(differingPixels(shown, none, {left, bottom, right - left, 600.f - bottom}), 0u) << "below the panel";
+    EXPECT_EQ(differingPixels(shown, none, {right, 0.f, 800.f - right, bottom}), 0u) << "right of the panel";
+}
+
 struct Recorder {
     std::vector<std::string> opened;
     int plays = 0;
