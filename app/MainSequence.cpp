@@ -6,6 +6,7 @@
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
 #include "net/ServerRequest.hpp"
+#include "platform/Diagnostics.hpp"
 #include "platform/Display.hpp"
 #include "sync/Launcher.hpp"
 #include "ui/LauncherScene.hpp"
@@ -109,7 +110,7 @@ int runLauncher() {
     // The artwork's textures already need the display, so it is asked for before the scene is built.
     std::optional<platform::DisplayConnection> display(std::in_place);
     if (!*display) {
-        std::fprintf(stderr, "varnhold-launcher: no display to show the window on (is DISPLAY set?)\n");
+        platform::PrintError("varnhold-launcher: no display to show the window on (is DISPLAY set?)\n");
         return EXIT_FAILURE;
     }
     LauncherScene scene(launcher.language());

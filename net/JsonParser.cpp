@@ -1,11 +1,12 @@
 // The lenient JSON parser: one pass over the text, a diagnostic line and a substitute value for each broken piece.
 #include "net/JsonValue.hpp"
 
+#include "platform/Diagnostics.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
-#include <iostream>
 #include <limits>
 #include <optional>
 #include <ostream>
@@ -394,7 +395,7 @@ private:
 } // namespace
 
 JsonValue JsonValue::parse(std::string_view text) {
-    return parse(text, std::cerr);
+    return parse(text, platform::ErrorLineStream());
 }
 
 JsonValue JsonValue::parse(std::string_view text, std::ostream& diagnostics) {

@@ -2,6 +2,7 @@
 // are hashed first and Play is not held up by optional files hashed out of turn.
 #include "sync/CheckAhead.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,7 +23,7 @@ CheckAhead::CheckAhead(std::size_t jobs, Check check, unsigned threads, const St
             m_threads.emplace_back(&CheckAhead::run, this);
     } catch (const std::exception& error) {
         // Fewer threads only make the checks slower; with none at all, await() runs each check itself.
-        std::printf("Could not start a checking thread: %s\n", error.what());
+        platform::Print("Could not start a checking thread: %s\n", error.what());
     }
 }
 

@@ -1,6 +1,7 @@
 // MD5 of a file on disk, read in large sequential blocks, with a diagnostic line for every way it can fail.
 #include "sync/FileMd5.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/InputFile.hpp"
 #include "sync/Md5Digest.hpp"
 
@@ -60,22 +61,22 @@ std::string FileMd5(const std::string& path) {
     switch (hash.failure) {
     case HashFailure::None:
         // One call for the whole line, so the two workers' lines never interleave mid-line.
-        std::printf("MD5 hash of file %s is: %s\n", path.c_str(), hash.hex.c_str());
+        platform::Print("MD5 hash of file %s is: %s\n", path.c_str(), hash.hex.c_str());
         return std::move(hash.hex);
     case HashFailure::Open:
-        std::printf("Error opening file %s\nError: %d\n", path.c_str(), hash.error);
+        platform::Print("Error opening file %s\nError: %d\n", path.c_str(), hash.error);
         break;
     case HashFailure::Start:
-        std::printf("CryptAcquireContext failed: %d\n", hash.error);
+        platform::Print("CryptAcquireContext failed: %d\n", hash.error);
         break;
     case HashFailure::Read:
-        std::printf("ReadFile failed: %d\n", hash.error);
+        platform::Print("ReadFile failed: %d\n", hash.error);
         break;
     case HashFailure::Feed:
-        std::printf("CryptHashData failed: %d\n", hash.error);
+        platform::Print("CryptHashData failed: %d\n", hash.error);
         break;
     case HashFailure::Finish:
-        std::printf("CryptGetHashParam failed: %d\n", hash.error);
+        platform::Print("CryptGetHashParam failed: %d\n", hash.error);
         break;
     }
     return {};

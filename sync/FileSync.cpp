@@ -1,6 +1,7 @@
 // Checking one game file against its checksum and downloading it when it is missing or wrong.
 #include "sync/FileSync.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
@@ -55,15 +56,15 @@ bool VerifyFile(const std::string& fullPath, const std::string& checksum) {
         return false;
     }
     if (checksum.empty()) {
-        std::printf("MD5 is empty !\n");
+        platform::Print("MD5 is empty !\n");
         return true;
     }
-    std::printf("Calc MD5 !\n");
+    platform::Print("Calc MD5 !\n");
     const std::string actual = FileMd5(fullPath);
-    std::printf("Server MD5: %s!\n", checksum.c_str());
-    std::printf("Client MD5: %s!\n", actual.c_str());
+    platform::Print("Server MD5: %s!\n", checksum.c_str());
+    platform::Print("Client MD5: %s!\n", actual.c_str());
     if (actual == checksum) {
-        std::printf("MD5 Valid !\n");
+        platform::Print("MD5 Valid !\n");
         return true;
     }
     return false;
@@ -97,10 +98,10 @@ bool SyncFile(const std::string& base, const std::string& path, const std::strin
     fullPath = platform::FullPath(location);
     const std::string target = fullPath;
     if (VerifyFile(target, checksum)) {
-        std::printf("Files is OK \n");
+        platform::Print("Files is OK \n");
         return true;
     }
-    std::printf("File Not exists %s\n", target.c_str());
+    platform::Print("File Not exists %s\n", target.c_str());
     EnsureParentFolder(target);
 
     // The number defeats caches between the player and the server; an address that already has a query gets
@@ -108,18 +109,17 @@ bool SyncFile(const std::string& base, const std::string& path, const std::strin
     const std::string address = base + path;
     const char joiner = address.find('?') == std::string::npos ? '?' : '&';
     const std::string request = address + joiner + std::to_string(randomQueryNumber());
-    std::printf("Start Downloading ... %s\n", request.c_str());
+    platform::Print("Start Downloading ... %s\n", request.c_str());
 
     const DownloadResult downloaded = DownloadToFile(request, target, stop);
     if (!downloaded) {
-        std::printf("Download failed: %s\n", downloaded.toString().c_str());
+        platform::Print("Download failed: %s\n", downloaded.toString().c_str());
         return false;
     }
     // A checksum that could not be computed never counts as a match, not even with the empty checksum.
     const std::string actual = FileMd5(target);
     const bool ok = !actual.empty() && actual == checksum;
-    std::printf("%s %s\n", target.c_str(), ok ? "MD5 OK!" : "MD5 FAIL!");
-    std::fflush(stdout);
+    platform::Print("%s %s\n", target.c_str(), ok ? "MD5 OK!" : "MD5 FAIL!");
     return ok;
 }
 

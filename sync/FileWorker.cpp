@@ -3,6 +3,7 @@
 // list's order.
 #include "sync/Launcher.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/FileFacts.hpp"
 #include "platform/FileSystem.hpp"
 #include "sync/FileMd5.hpp"
@@ -56,17 +57,17 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
     if (check.md5.empty())
         return false;
     if (check.fromCache) {
-        std::printf("MD5 from the verification cache !\n");
+        platform::Print("MD5 from the verification cache !\n");
     } else {
-        std::printf("Calc MD5 !\n");
-        std::printf("MD5 hash of file %s is: %s\n", fullPath.c_str(), check.md5.c_str());
+        platform::Print("Calc MD5 !\n");
+        platform::Print("MD5 hash of file %s is: %s\n", fullPath.c_str(), check.md5.c_str());
     }
-    std::printf("Server MD5: %s!\n", checksum.c_str());
-    std::printf("Client MD5: %s!\n", check.md5.c_str());
+    platform::Print("Server MD5: %s!\n", checksum.c_str());
+    platform::Print("Client MD5: %s!\n", check.md5.c_str());
     if (check.md5 != checksum)
         return false;
-    std::printf("MD5 Valid !\n");
-    std::printf("Files is OK \n");
+    platform::Print("MD5 Valid !\n");
+    platform::Print("Files is OK \n");
     return true;
 }
 
@@ -115,7 +116,7 @@ FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& ch
 void Launcher::saveVerificationCache() {
     const std::lock_guard lock(m_verifiedMutex);
     if (!m_verified.save())
-        std::printf("Could not write the verification cache %s\n", m_verified.file().c_str());
+        platform::Print("Could not write the verification cache %s\n", m_verified.file().c_str());
 }
 
 void Launcher::fileWorker(std::vector<FileEntry> files) {
@@ -138,7 +139,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
         VerificationCache loaded =
             VerificationCache::load(m_cacheFile, m_gameFolder, VerificationCache::Clock::now(), &problem);
         if (!problem.empty())
-            std::printf("Verification cache not used: %s\n", problem.c_str());
+            platform::Print("Verification cache not used: %s\n", problem.c_str());
         loaded.keepOnly(checkedPaths);
         const std::lock_guard lock(m_verifiedMutex);
         m_verified = std::move(loaded);
@@ -157,7 +158,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                 if (m_stop)
                     return false;
                 const FileEntry& entry = files[step.entry];
-                std::printf("Check File %s\n", entry.URL.c_str());
+                platform::Print("Check File %s\n", entry.URL.c_str());
                 if (step.skipped)
                     continue;
                 setStatus(entry.game_data == 1 ? status::gameData : status::requirements);
@@ -198,7 +199,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     const std::string target = platform::FullPath(copy.location);
                     EnsureParentFolder(target);
                     if (!CopyFileContents(fullPath, target, m_stop))
-                        std::printf("Copy failed: %s\n", target.c_str());
+                        platform::Print("Copy failed: %s\n", target.c_str());
                 }
             }
             return true;

@@ -1,6 +1,7 @@
 // What Play does to the game folder before the game starts: "cache" removed, listed files deleted, realm list written.
 #include "sync/GamePreparation.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/PartFile.hpp"
 #include "sync/Launcher.hpp"
@@ -35,7 +36,7 @@ RealmlistWrite Launcher::writeRealmlist() const {
         return RealmlistWrite::NoTarget;
     // A player who made the file read-only wants to keep the realm list they have; the game starts all the same.
     if (platform::PartFile::isReadOnly(target)) {
-        std::printf("Realm list left as it is, it is read-only: %s\n", target.c_str());
+        platform::Print("Realm list left as it is, it is read-only: %s\n", target.c_str());
         return RealmlistWrite::ReadOnly;
     }
     // Written beside the file and renamed over it, so the game never reads half a realm list. A link to a shared
@@ -45,7 +46,7 @@ RealmlistWrite Launcher::writeRealmlist() const {
         platform::PartFile::create(target, error, {.durable = true, .keepMode = true, .throughLink = true});
     if (file && file->append(text.data(), text.size()) && file->commit())
         return RealmlistWrite::Written;
-    std::printf("Realm list not written: %s\n", (file ? file->error() : error).c_str());
+    platform::Print("Realm list not written: %s\n", (file ? file->error() : error).c_str());
     return RealmlistWrite::Failed;
 }
 
@@ -54,7 +55,7 @@ void Launcher::prepareGame(const std::vector<std::string>& removals) {
     std::error_code error;
     std::filesystem::remove_all(platform::FullPath(cacheFolder), error);
     if (error)
-        std::printf("Could not remove the cache folder completely: %s\n", error.message().c_str());
+        platform::Print("Could not remove the cache folder completely: %s\n", error.message().c_str());
 
     setStatus(status::preparing);
     for (const std::string& path : removals)

@@ -1,6 +1,7 @@
 // The launcher's shared state: construction, the status line, starting and stopping the two workers.
 #include "sync/Launcher.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/FileSystem.hpp"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ void Launcher::startMusicDownload(std::string url, std::string location, std::st
             std::thread(&Launcher::musicWorker, this, std::move(url), std::move(location), std::move(checksum));
     } catch (const std::exception& error) {
         m_musicWorkerDone = true;
-        std::printf("Could not start the music worker: %s\n", error.what());
+        platform::Print("Could not start the music worker: %s\n", error.what());
     }
 }
 
@@ -73,7 +74,7 @@ void Launcher::startFileSync(std::vector<FileEntry> files) {
     try {
         m_fileThread = std::thread(&Launcher::fileWorker, this, std::move(files));
     } catch (const std::exception& error) {
-        std::printf("Could not start the file worker: %s\n", error.what());
+        platform::Print("Could not start the file worker: %s\n", error.what());
     }
 }
 
@@ -90,8 +91,7 @@ void Launcher::setStatusText(std::string text) {
         m_statusText = text;
     }
     // The status line as a diagnostic too: someone watching the output sees what the window shows.
-    std::printf("Status: %s\n", text.c_str());
-    std::fflush(stdout);
+    platform::Print("Status: %s\n", text.c_str());
 }
 
 void Launcher::setStatus(const TextPair& text) {
@@ -154,6 +154,6 @@ bool Launcher::insideGameFolder(const std::string& location) const {
 bool Launcher::locationAllowed(const std::string& location) const {
     if (insideGameFolder(location))
         return true;
-    std::printf("Refused location outside the game folder: %s\n", location.c_str());
+    platform::Print("Refused location outside the game folder: %s\n", location.c_str());
     return false;
 }

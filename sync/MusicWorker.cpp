@@ -1,6 +1,7 @@
 // The music worker and the music controls: download the background track, then play it in a loop.
 #include "sync/Launcher.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include <cstdio>
 
 namespace {
@@ -26,7 +27,7 @@ void Launcher::musicWorker(std::string url, std::string location, std::string ch
     // A server without "music" gives empty texts: retrying them for ever would keep a thread busy for nothing.
     // The music simply stays off and the launcher goes on.
     if (!downloadable(url)) {
-        std::printf("Music address cannot be downloaded: %s\n", url.c_str());
+        platform::Print("Music address cannot be downloaded: %s\n", url.c_str());
         return;
     }
     if (!locationAllowed(location))
@@ -61,8 +62,7 @@ void Launcher::restartMusicLocked() {
     if (m_music.play()) {
         m_musicOn = true;
         m_musicStartedAt = std::chrono::steady_clock::now();
-        std::printf("Music: playing %s\n", path.c_str());
-        std::fflush(stdout);
+        platform::Print("Music: playing %s\n", path.c_str());
     }
 }
 
@@ -70,8 +70,7 @@ void Launcher::stopMusic() {
     const std::lock_guard lock(m_musicMutex);
     const bool wasOn = m_musicOn.exchange(false);
     if (m_music.loaded() && m_music.stop() && wasOn) {
-        std::printf("Music: stopped\n");
-        std::fflush(stdout);
+        platform::Print("Music: stopped\n");
     }
 }
 

@@ -1,6 +1,7 @@
 // The scene: artwork decoded from memory, the borderless window, the frame loop, dragging and the custom cursor.
 #include "ui/LauncherScene.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "sync/Launcher.hpp"
 
 #include <SFML/Window/Event.hpp>
@@ -81,8 +82,7 @@ sf::RenderWindow& LauncherScene::createWindow() {
     m_closeArea = {windowSize.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
     m_musicArea = {windowSize.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
 
-    std::printf("window: %llu\n", handleNumber(m_window->getSystemHandle()));
-    std::fflush(stdout);
+    platform::Print("window: %llu\n", handleNumber(m_window->getSystemHandle()));
     return *m_window;
 }
 

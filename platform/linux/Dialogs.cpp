@@ -1,6 +1,7 @@
 // Message boxes on Linux: the desktop's own dialog program, else a box drawn with SFML, else standard error.
 #include "platform/Dialogs.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/linux/DisplayText.hpp"
 #include "platform/linux/MessageBoxWindow.hpp"
 #include "platform/linux/Spawn.hpp"
@@ -153,11 +154,8 @@ std::optional<bool> askSfml(std::string_view caption, std::string_view text, boo
 
 // With nobody to ask, the answer is No: nothing large may start unasked.
 bool reportOnStandardError(std::string_view caption, std::string_view text) {
-    std::string line;
-    line.reserve(caption.size() + text.size() + 3);
-    line.append(caption).append(": ").append(text).append("\n");
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    PrintError("%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
+               text.data());
     return false;
 }
 

@@ -13,6 +13,8 @@ WORK=$(mktemp -d /tmp/varnhold-e2e-XXXXXX)
 GAME="$WORK/game"
 STANDINS="$WORK/bin"
 mkdir -p "$GAME" "$STANDINS" "$WORK/files"
+# The launchers' run logs go into the scenario's folder, not the tester's own.
+export XDG_STATE_HOME="$WORK/state"
 # The launcher keeps its verification records in the user's cache folder: the scenario's own, not the runner's.
 export XDG_CACHE_HOME="$WORK/cache-home"
 PIDS=()

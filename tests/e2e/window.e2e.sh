@@ -75,4 +75,7 @@ click 770 30
 wait_exit 5; rc=$EXIT_CODE
 [ "$rc" = 0 ] || fail "exit code $rc after the close spot, expected 0"
 [ ! -e "$WORK/game-started" ] || fail "closing must not start the game"
+# The run's log holds the same lines as the console.
+log=$(ls "$XDG_STATE_HOME"/varnhold-launcher/launcher-*.log) || fail "no run log"
+diff "$WORK/launcher.out" "$log" || fail "the log differs from the console"
 note "window: links, music spot, texts, drag and close"
