@@ -2,7 +2,9 @@
 //
 //   varnhold-artwork OUTDIR                      writes OUTDIR/{en,fa,common}/NN-name.{jpg,png}
 //   varnhold-artwork --mock OUT.png [--fa] [--wait] [--hover N]
+//   varnhold-artwork --icon OUT.png              the desktop icon, 256 x 256
 #include "Artwork.hpp"
+#include "Icon.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +15,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr, "usage: varnhold-artwork OUTDIR\n"
-                         "       varnhold-artwork --mock OUT.png [--fa] [--wait] [--hover N]\n");
+                         "       varnhold-artwork --mock OUT.png [--fa] [--wait] [--hover N]\n"
+                         "       varnhold-artwork --icon OUT.png\n");
     return 2;
 }
 
@@ -51,6 +54,15 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return usage();
     const std::string first = argv[1];
+    if (first == "--icon") {
+        if (argc != 3)
+            return usage();
+        if (!artwork::renderIcon().savePng(argv[2])) {
+            std::fprintf(stderr, "varnhold-artwork: cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     if (first != "--mock")
         return argc == 2 ? writeAll(first) : usage();
 
