@@ -8,8 +8,8 @@
 //   paragraph left to right, so a Latin text is never mirrored. A paragraph with no strong character reads right
 //   to left. (GDI: DT_RTLREADING only for right-to-left paragraphs, decided with GetStringTypeW's CT_CTYPE2.)
 // - Every line is right-aligned in the box, whatever its direction (GDI: DT_RIGHT).
-// - A paragraph wider than the box breaks between words (GDI: DT_WORDBREAK); a single word wider than the box is
-//   cut at the box's right edge.
+// - A paragraph wider than the box breaks between words (GDI: DT_WORDBREAK); a single word wider than the box
+//   stays whole on its line (measure reports its full width) and is cut where it leaves the box.
 // - Lines follow one another at the backend's line pitch, at most `maxLinePitch` rows. GDI's "Tahoma" at cell
 //   height 16 advances by its cell, 16 rows.
 // - Nothing is drawn outside the box: rows below it are cut off.
