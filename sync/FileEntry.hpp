@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct FileEntry {
@@ -10,6 +11,8 @@ struct FileEntry {
     std::string location;       // relative to the game folder, '/' or '\' separated
     std::string checksum;       // lower-case hex MD5, or empty to accept any existing file
     std::string URL;
+    std::optional<std::uint64_t> size =
+        std::nullopt; // bytes, when the list says: the download progress knows its total then
 
     friend bool operator==(const FileEntry&, const FileEntry&) = default;
 };

@@ -149,7 +149,14 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
     {
         CheckAhead checks(
             jobEntries.size(),
-            [&](std::size_t job) { return checkFile(checkedPaths[job], files[jobEntries[job]].checksum); },
+            [&](std::size_t job) {
+                const FileEntry& entry = files[jobEntries[job]];
+                FileCheck check = checkFile(checkedPaths[job], entry.checksum);
+                // Found early, so that the window can count the files and bytes ahead before they download.
+                if (check.md5 != entry.checksum)
+                    expectDownload(entry);
+                return check;
+            },
             m_checkThreads, m_stop);
         Backoff backoff(m_retryFirst, m_retryCap);
         auto lastSave = std::chrono::steady_clock::now();
@@ -184,7 +191,14 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                         saveVerificationCache();
                         lastSave = std::chrono::steady_clock::now();
                     }
-                    if (!syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff))
+                    // A file with an empty checksum is fetched only when it is missing.
+                    const bool downloads = step.checkJob || !platform::ReadFileFacts(fullPath);
+                    if (downloads)
+                        beginDownload(entry);
+                    const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff);
+                    if (downloads)
+                        endDownload(synced);
+                    if (!synced)
                         return false;
                 }
 

@@ -104,7 +104,33 @@ StatusLine Launcher::statusLine() const {
     line.canPlay = m_canPlay.load();
     line.musicOn = m_musicOn.load();
     line.allDone = m_allDone.load();
+    line.progress = downloadProgress();
     return line;
+}
+
+DownloadProgress Launcher::downloadProgress() const {
+    const std::lock_guard lock(m_progressMutex);
+    return m_downloads.progress();
+}
+
+void Launcher::expectDownload(const FileEntry& entry) {
+    const std::lock_guard lock(m_progressMutex);
+    m_downloads.expect(entry.size);
+}
+
+void Launcher::beginDownload(const FileEntry& entry) {
+    const std::lock_guard lock(m_progressMutex);
+    m_downloads.begin(entry.size);
+}
+
+void Launcher::reportTransfer(std::uint64_t done, std::uint64_t total) {
+    const std::lock_guard lock(m_progressMutex);
+    m_downloads.update(done, total);
+}
+
+void Launcher::endDownload(bool complete) {
+    const std::lock_guard lock(m_progressMutex);
+    m_downloads.end(complete);
 }
 
 std::string Launcher::musicPath() const {

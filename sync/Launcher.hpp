@@ -4,6 +4,7 @@
 
 #include "sync/Backoff.hpp"
 #include "sync/CheckAhead.hpp"
+#include "sync/DownloadProgress.hpp"
 #include "sync/FileEntry.hpp"
 #include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
@@ -24,6 +25,7 @@ struct StatusLine {
     bool canPlay = false;
     bool musicOn = false;
     bool allDone = false;
+    DownloadProgress progress;
 };
 
 namespace status {
@@ -64,6 +66,7 @@ public:
     [[nodiscard]] bool musicOn() const noexcept { return m_musicOn.load(); }
     [[nodiscard]] bool allDone() const noexcept { return m_allDone.load(); }
     [[nodiscard]] StatusLine statusLine() const;
+    [[nodiscard]] DownloadProgress downloadProgress() const;
 
     // Music, driven from the main thread after the music worker's first start.
     void restartMusic();
@@ -114,6 +117,11 @@ private:
     /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
     [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
     void saveVerificationCache();
+    // The download tally, written by the file worker, its checking threads and its transfers.
+    void expectDownload(const FileEntry& entry);
+    void beginDownload(const FileEntry& entry);
+    void reportTransfer(std::uint64_t done, std::uint64_t total);
+    void endDownload(bool complete);
 
     const std::string m_gameFolder;
     std::atomic<Language> m_language{Language::Finglish};
@@ -136,6 +144,9 @@ private:
 
     mutable std::mutex m_verifiedMutex; // guards m_verified: the checking threads record, the file worker saves
     VerificationCache m_verified;
+
+    mutable std::mutex m_progressMutex; // guards m_downloads: the file worker's threads write, the frame loop reads
+    DownloadTally m_downloads;
 
     std::atomic<bool> m_canPlay{false};
     std::atomic<bool> m_musicOn{false};
