@@ -1,6 +1,8 @@
 // Reads the keys of the server document into the launcher's own structures, each key once.
 #include "app/ServerDocument.hpp"
 
+#include <optional>
+
 namespace {
 
 // A "location" array of one element or none falls to the string branch and reads as the empty location, which
@@ -19,6 +21,21 @@ std::vector<std::string> readStrings(JsonValue& array) {
     return texts;
 }
 
+// "size" in bytes. The parser's integers stop at 2^31 - 1, so a larger file's size comes as a number with a
+// fraction part or an exponent ("4294967296.0"), which reads exactly up to 2^53. Anything else, negative or
+// not a whole number, is no size at all.
+std::optional<std::uint64_t> readSize(const JsonValue& size) {
+    constexpr double largestExact = 9007199254740992.0; // 2^53
+    if (size.type() == JsonType::Integral && size.asInt() >= 0)
+        return static_cast<std::uint64_t>(size.asInt());
+    if (size.type() == JsonType::Floating) {
+        const double bytes = size.floatingValue();
+        if (bytes >= 0 && bytes <= largestExact && bytes == static_cast<double>(static_cast<std::uint64_t>(bytes)))
+            return static_cast<std::uint64_t>(bytes);
+    }
+    return std::nullopt;
+}
+
 std::vector<FileEntry> readFileList(JsonValue& files) {
     std::vector<FileEntry> entries;
     const std::int32_t count = files.arrayLength();
@@ -29,6 +46,7 @@ std::vector<FileEntry> readFileList(JsonValue& files) {
         entry.checksum = file["checksum"].asText();
         entry.required = file["required"].asInt();
         entry.game_data = file["game_data"].asInt();
+        entry.size = readSize(file["size"]);
         JsonValue& location = file["location"];
         if (location.arrayLength() >= minLocationsForArray) {
             for (std::string& place : readStrings(location)) {

@@ -15,12 +15,13 @@ ServerDocument read(std::string_view text) {
 
 TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
     const ServerDocument document = read(R"({"files": [
-        {"URL": "http://h.example/a.mpq", "checksum": "aa", "required": 1, "game_data": 0,
+        {"URL": "http://h.example/a.mpq", "checksum": "aa", "required": 1, "game_data": 0, "size": 1234,
          "location": ["Data\\a.mpq", "Data\\enUS\\a.mpq", "Data/b/a.mpq"]},
-        {"URL": "http://h.example/b.mpq", "checksum": "bb", "required": true, "game_data": true, "location": "b.mpq"},
-        {"URL": "http://h.example/c.mpq", "location": ["only-one"]},
-        {"URL": "http://h.example/d.mpq", "location": []},
-        {"URL": 5, "checksum": null, "required": 1.0, "location": 7},
+        {"URL": "http://h.example/b.mpq", "checksum": "bb", "required": true, "game_data": true, "location": "b.mpq",
+         "size": 5000000000.0},
+        {"URL": "http://h.example/c.mpq", "location": ["only-one"], "size": -1},
+        {"URL": "http://h.example/d.mpq", "location": [], "size": "12"},
+        {"URL": 5, "checksum": null, "required": 1.0, "location": 7, "size": 1.5},
         "not an object"
     ]} )");
     const std::vector<FileEntry>& files = document.files;
@@ -51,6 +52,12 @@ TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
     EXPECT_EQ(files[6].location, "");
 
     EXPECT_EQ(files[7], FileEntry{}) << "a non-object element reads as an entry of empty texts";
+
+    // "size": a whole number of bytes, beyond 32 bits as a number with a fraction part; nothing else is a size.
+    EXPECT_EQ(files[2].size, 1234u);
+    EXPECT_EQ(files[3].size, 5'000'000'000u);
+    for (std::size_t i : {4u, 5u, 6u, 7u})
+        EXPECT_EQ(files[i].size, std::nullopt) << i;
 }
 
 TEST(ServerDocumentTest, EmptyAndBrokenDocumentsReadAsNothing) {

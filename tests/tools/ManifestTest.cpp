@@ -405,8 +405,8 @@ TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
     ASSERT_TRUE(load.document) << load.error;
 
     const std::vector<ManifestEntry> entries = {
-        {"http://h/Data/patch%20A.MPQ", "900150983cd24fb0d6963f7d28e17f72", "Data\\patch A.MPQ", 1, 1},
-        {"http://h/Wow.exe", "d41d8cd98f00b204e9800998ecf8427e", "Wow.exe", 0, 0},
+        {"http://h/Data/patch%20A.MPQ", "900150983cd24fb0d6963f7d28e17f72", "Data\\patch A.MPQ", 1, 1, 5'000'000'000},
+        {"http://h/Wow.exe", "d41d8cd98f00b204e9800998ecf8427e", "Wow.exe", 0, 0, 3},
     };
     const std::string merged = writeServerDocument(*load.document, entries);
     JsonValue reread = parseClean(merged);
@@ -435,8 +435,13 @@ TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
         EXPECT_EQ(file["location"].asText(), escapeText(entries[i].location));
         EXPECT_EQ(file["required"].asInt(), entries[i].required);
         EXPECT_EQ(file["game_data"].asInt(), entries[i].gameData);
-        EXPECT_EQ(file.objectValue()->size(), 5U);
+        EXPECT_EQ(file.objectValue()->size(), 6U);
     }
+
+    // Sizes beyond the parser's 32-bit integers come as whole numbers with a fraction part.
+    EXPECT_EQ(reread["files"][0u]["size"].type(), JsonType::Floating);
+    EXPECT_EQ(reread["files"][0u]["size"].floatingValue(), 5'000'000'000.0);
+    EXPECT_EQ(reread["files"][1u]["size"].asInt(), 3);
 
     // Writing the merged document again changes nothing: the output is stable.
     EXPECT_EQ(writeServerDocument(reread, entries), merged);

@@ -14,6 +14,7 @@ struct ManifestEntry {
     std::string location; // relative path with the chosen separator
     std::int32_t required = 0;
     std::int32_t gameData = 0;
+    std::uint64_t size = 0; // bytes
 };
 
 struct ManifestRules {
@@ -29,5 +30,5 @@ struct ManifestRules {
 
 class JsonWriter;
 /// Writes `entries` as the "files" array: one object per entry with "URL", "checksum", "location",
-/// "required" and "game_data".
+/// "required", "game_data" and "size".
 void writeFilesArray(JsonWriter& writer, const std::vector<ManifestEntry>& entries);
