@@ -41,7 +41,7 @@ assets::ImageSet imageSet(Language language) {
 
 } // namespace
 
-LauncherScene::LauncherScene(Language language) : m_texts(m_font, language) {
+LauncherScene::LauncherScene(Language language) : m_texts(m_font, language), m_progressBar(m_font, language) {
     // A failed decode leaves an empty texture whose sprite draws nothing; the scene goes on without it.
     for (int index = 0; index < assets::imageCount; ++index) {
         const std::span<const unsigned char> bytes = assets::image(index, imageSet(language));
@@ -108,6 +108,13 @@ void LauncherScene::refresh(const std::string& statusText, bool canPlay) {
     m_playAvailable = canPlay;
 }
 
+bool LauncherScene::showProgress(const DownloadProgress& progress, sf::Time now) {
+    if (!m_progressBar.update(progress, now))
+        return false;
+    ++m_progressRevision;
+    return true;
+}
+
 PointerState LauncherScene::pointer() const {
     PointerState state;
     if (!m_window)
@@ -148,6 +155,10 @@ void LauncherScene::placeButtons() {
     const ui::ImagePositions positions = ui::layoutButtons(sizes, backgroundSize());
     for (int index = ui::registerNormal; index <= ui::playUnavailable; ++index)
         m_sprites[static_cast<std::size_t>(index)].setPosition(positions[static_cast<std::size_t>(index)]);
+    // Just above Play, inside the button's width: the gap between the panel and Play holds nothing else.
+    const sf::Vector2f playAt = m_sprites[ui::playNormal].getPosition();
+    const sf::FloatRect playBounds = m_sprites[ui::playNormal].getGlobalBounds();
+    m_progressBar.place({playAt.x, playAt.y, playBounds.width, playBounds.height});
 }
 
 void LauncherScene::drawFrame(sf::RenderTarget& target, const PointerState& pointer) {
@@ -155,6 +166,7 @@ void LauncherScene::drawFrame(sf::RenderTarget& target, const PointerState& poin
     drawBackground(target);
     drawButtons(target, pointer.position);
     m_texts.draw(target);
+    m_progressBar.draw(target);
     drawCursor(target, pointer);
 }
 
@@ -223,23 +235,27 @@ void LauncherScene::run(Launcher& launcher, const SceneActions& actions) {
     // Everything a frame's picture depends on; while it stays the same the last picture is still on screen.
     struct PictureInputs {
         unsigned long texts = 0;
+        unsigned long progress = 0;
         bool playAvailable = false;
         PointerState pointer;
         bool operator==(const PictureInputs& other) const {
-            return texts == other.texts && playAvailable == other.playAvailable && pointer == other.pointer;
+            return texts == other.texts && progress == other.progress && playAvailable == other.playAvailable &&
+                   pointer == other.pointer;
         }
     };
     std::optional<PictureInputs> shown;
     unsigned framesSinceDrawn = 0;
     const sf::Time framePeriod = sf::seconds(1.f / static_cast<float>(framesPerSecond));
     sf::Clock frameClock;
+    const sf::Clock runClock;
 
     while (m_window->isOpen()) {
         frameClock.restart();
         const StatusLine status = launcher.statusLine();
         refresh(status.statusText, status.canPlay);
+        (void)showProgress(status.progress, runClock.getElapsedTime());
         const PointerState now = pointer();
-        const PictureInputs inputs{m_texts.revision(), m_playAvailable, now};
+        const PictureInputs inputs{m_texts.revision(), m_progressRevision, m_playAvailable, now};
         // Drawing the full window costs a software renderer several milliseconds, thirty times a second; an
         // unchanged picture is left on screen and only refreshed now and then.
         const bool draw = !shown || *shown != inputs || ++framesSinceDrawn >= repaintInterval;

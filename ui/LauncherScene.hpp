@@ -4,6 +4,7 @@
 #include "sync/Language.hpp"
 #include "ui/ButtonLayout.hpp"
 #include "ui/ClickAction.hpp"
+#include "ui/ProgressBar.hpp"
 #include "ui/TextDisplay.hpp"
 
 #include <SFML/Graphics/Font.hpp>
@@ -68,6 +69,8 @@ public:
     // Pieces of a frame, for the loop and for tests.
     /// Frame steps 1–2: the worker's status text and can-play flag.
     void refresh(const std::string& statusText, bool canPlay);
+    /// The downloads' progress at `now` (a steady clock); true when the bar's picture changed.
+    bool showProgress(const DownloadProgress& progress, sf::Time now);
     /// Clears `target` and draws background, buttons, texts and the cursor for `pointer`.
     void drawFrame(sf::RenderTarget& target, const PointerState& pointer);
     /// The mouse now: position relative to the window, and whether the left button is held with the focus.
@@ -87,6 +90,7 @@ public:
     [[nodiscard]] sf::FloatRect closeArea() const noexcept { return m_closeArea; }
     [[nodiscard]] sf::FloatRect musicArea() const noexcept { return m_musicArea; }
     [[nodiscard]] const TextDisplay& texts() const noexcept { return m_texts; }
+    [[nodiscard]] const ProgressBar& progressBar() const noexcept { return m_progressBar; }
 
     /// True when `mouse` is over `sprite` (its position and global size, edges included).
     [[nodiscard]] static bool isHovered(const sf::Sprite& sprite, sf::Vector2f mouse);
@@ -109,6 +113,8 @@ private:
     sf::FloatRect m_closeArea;
     sf::FloatRect m_musicArea;
     TextDisplay m_texts;
+    ProgressBar m_progressBar;
+    unsigned long m_progressRevision = 0; // goes up with every change of the bar's picture
     sf::Vector2i m_dragOffset;
     std::function<void()> m_frameHook;
     unsigned long m_framesDrawn = 0;

@@ -1,6 +1,7 @@
 // The file worker against a real local server: order, Play's moment, shared downloads, retries, refused places.
 #include "sync/Launcher.hpp"
 
+#include "support/Gate.hpp"
 #include "support/LocalServer.hpp"
 #include "support/Md5.hpp"
 #include "support/TempFolder.hpp"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -18,6 +18,7 @@
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing_support::CurrentFolderGuard;
+using testing_support::Gate;
 using testing_support::LocalServer;
 using testing_support::md5Hex;
 using testing_support::readFile;
@@ -27,32 +28,6 @@ using testing_support::writeFile;
 namespace {
 
 constexpr auto workerTimeout = 10s;
-
-// Holds a request in its handler until the test opens it, so the test can look at the worker meanwhile.
-class Gate {
-public:
-    void open() {
-        const std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    void passWhenOpen() {
-        std::unique_lock lock(m_mutex);
-        m_entered = true;
-        m_changed.notify_all();
-        m_changed.wait_for(lock, workerTimeout, [this] { return m_open; });
-    }
-    bool waitEntered() {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, workerTimeout, [this] { return m_entered; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-    bool m_entered = false;
-};
 
 using Handler = std::function<void(httplib::Response&)>;
 
@@ -117,7 +92,7 @@ protected:
 
     FileEntry entry(const std::string& name, const std::string& location, const std::string& bytes,
                     std::int32_t required, std::int32_t gameData = 0) const {
-        return FileEntry{gameData, required, location, md5Hex(bytes), url(name)};
+        return FileEntry{gameData, required, location, md5Hex(bytes), url(name), bytes.size()};
     }
 
     Launcher& launcher() {
