@@ -7,6 +7,7 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Window/Event.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -26,7 +27,8 @@ using namespace std::chrono_literals;
 
 constexpr auto measuredSpan = 10s;
 constexpr double cpuTargetPercent = 5.0;
-constexpr double rssTargetMb = 80.0;
+// Peak memory above a bare window under the same X server and renderer: what the launcher itself adds.
+constexpr double rssAboveBareTargetMb = 25.0;
 constexpr double firstFrameTargetMs = 250.0;
 
 double cpuSeconds() {
@@ -173,7 +175,10 @@ int main(int argc, char** argv) {
                 firstFrameTargetMs);
     std::printf("first frame after the parsed reply, Persian: %6.1f ms (target <= %.0f ms)\n", persian.firstFrameMs,
                 firstFrameTargetMs);
-    std::printf("peak RSS: English %.1f MB, Persian %.1f MB, bare window %.1f MB (target <= %.0f MB)\n", englishRss,
-                persianRss, bareRss, rssTargetMb);
+    const double above = std::max(englishRss, persianRss) - bareRss;
+    std::printf("peak RSS: English %.1f MB, Persian %.1f MB, bare window %.1f MB; launcher above bare: %.1f MB "
+                "(target <= %.0f MB) %s\n",
+                englishRss, persianRss, bareRss, above, rssAboveBareTargetMb,
+                above <= rssAboveBareTargetMb ? "OK" : "ABOVE TARGET");
     return 0;
 }

@@ -1,4 +1,5 @@
-// Start-up over an up-to-date game folder: the file worker's check of every file against `md5sum -c` on the same.
+// Start-up over an up-to-date game folder against `md5sum -c` on the same files: the first start, which reads every
+// file on every core, and the second, which trusts the verification records the first one left.
 #include "sync/Launcher.hpp"
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -25,7 +27,8 @@ constexpr int fileCount = 2000;
 constexpr std::uintmax_t totalBytes = std::uintmax_t{1} << 30;
 constexpr int rounds = 3;
 constexpr std::chrono::minutes workerLimit{10};
-constexpr double targetRatio = 1.2;
+constexpr double firstStartTarget = 0.65;
+constexpr double secondStartTarget = 0.05;
 // Nothing listens here: every file is already valid, so no download may ever be tried.
 constexpr const char* unusedServer = "http://127.0.0.1:9/files/";
 
@@ -43,7 +46,10 @@ bool makeGameFolder(const fs::path& folder) {
         if (!out)
             return false;
     }
-    const std::string command = "cd '" + folder.string() + "' && find Data -type f | sort | xargs -r md5sum > sums.md5";
+    // Installed long ago, as a player's game is: files written moments before they are read are never trusted.
+    const std::string command = "cd '" + folder.string() +
+                                "' && find Data -type f | sort | xargs -r md5sum > sums.md5"
+                                " && find Data -type f -exec touch -d '1 hour ago' {} +";
     return std::system(command.c_str()) == 0;
 }
 
@@ -57,9 +63,14 @@ std::vector<FileEntry> readEntries(const fs::path& sums) {
     return entries;
 }
 
-double launcherSeconds(const fs::path& folder, const std::vector<FileEntry>& entries) {
+// One start; with `freshCache` the verification records of earlier starts are gone first.
+double launcherSeconds(const fs::path& folder, const std::vector<FileEntry>& entries, const fs::path& cacheFile,
+                       bool freshCache) {
+    if (freshCache)
+        fs::remove(cacheFile);
     const auto start = Clock::now();
     Launcher launcher(folder.string());
+    launcher.setVerificationCache(cacheFile.string(), false);
     launcher.startFileSync(entries);
     if (!launcher.waitUntilAllDone(workerLimit) || launcher.statusText() != "Amade Bazi")
         return -1;
@@ -96,16 +107,20 @@ int main() {
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
 
-    double launcherBest = 1e9;
+    const fs::path cacheFile = folder.parent_path() / (folder.filename().string() + "-verified.txt");
+    double firstBest = 1e9;
+    double secondBest = 1e9;
     double md5sumBest = 1e9;
     bool failed = false;
     // Warm both: a first pass of each reads every file into the page cache before the measured rounds.
     failed |= md5sumSeconds(folder) < 0;
     for (int round = 0; round < rounds && !failed; ++round) {
-        const double launcher = launcherSeconds(folder, entries);
+        const double first = launcherSeconds(folder, entries, cacheFile, true);
+        const double second = launcherSeconds(folder, entries, cacheFile, false);
         const double md5sum = md5sumSeconds(folder);
-        failed |= launcher < 0 || md5sum < 0;
-        launcherBest = std::min(launcherBest, launcher);
+        failed |= first < 0 || second < 0 || md5sum < 0;
+        firstBest = std::min(firstBest, first);
+        secondBest = std::min(secondBest, second);
         md5sumBest = std::min(md5sumBest, md5sum);
     }
 
@@ -116,15 +131,20 @@ int main() {
     fs::current_path(folder.parent_path());
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+    fs::remove(cacheFile, ignored);
 
     if (failed) {
         std::printf("startup bench failed: the worker did not finish or md5sum -c disagreed\n");
         return 1;
     }
-    const double ratio = launcherBest / md5sumBest;
-    std::printf("entries: %zu, launcher to \"Ready to Play\": %.3f s, md5sum -c: %.3f s (best of %d)\n", entries.size(),
-                launcherBest, md5sumBest, rounds);
-    std::printf("ratio launcher / md5sum: %.2f (target <= %.1f) %s\n", ratio, targetRatio,
-                ratio <= targetRatio ? "OK" : "SLOWER THAN TARGET");
+    const auto report = [&](const char* what, double seconds, double target) {
+        const double ratio = seconds / md5sumBest;
+        std::printf("%s to \"Ready to Play\": %.3f s, md5sum -c: %.3f s, ratio %.3f (target <= %.2f) %s\n", what,
+                    seconds, md5sumBest, ratio, target, ratio <= target ? "OK" : "SLOWER THAN TARGET");
+    };
+    std::printf("entries: %zu, %u hardware threads, best of %d rounds\n", entries.size(),
+                std::thread::hardware_concurrency(), rounds);
+    report("first start (no records)", firstBest, firstStartTarget);
+    report("second start (records) ", secondBest, secondStartTarget);
     return 0;
 }
