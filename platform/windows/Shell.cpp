@@ -1,0 +1,92 @@
+// Opening things through the Windows shell: programs, documents and addresses alike, each as its default action.
+#include "platform/Shell.hpp"
+
+#include "platform/FileSystem.hpp"
+#include "platform/windows/SystemPath.hpp"
+#include "platform/windows/WideText.hpp"
+#include "platform/windows/Win32.hpp"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace platform {
+
+namespace {
+
+// One letter is a drive ("C:\Games\Wow.exe"), not a scheme.
+constexpr std::size_t minSchemeLength = 2;
+// ShellExecuteW reports success with any value above this one.
+constexpr INT_PTR lastShellError = 32;
+
+bool hasUrlScheme(std::string_view target) {
+    const std::size_t colon = target.find(':');
+    if (colon == std::string_view::npos || colon < minSchemeLength ||
+        !std::isalpha(static_cast<unsigned char>(target.front()))) {
+        return false;
+    }
+    return std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+}
+
+bool exists(const std::string& path) {
+    const std::wstring full = detail::systemPath(path);
+    return !full.empty() && GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The shell may hand a target to an extension through COM; it asks its caller to have COM set up on the thread.
+class ComForThisCall {
+public:
+    ComForThisCall()
+        : m_initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ComForThisCall(const ComForThisCall&) = delete;
+    ComForThisCall& operator=(const ComForThisCall&) = delete;
+    ~ComForThisCall() {
+        if (m_initialised) {
+            CoUninitialize();
+        }
+    }
+
+private:
+    bool m_initialised; // false when the thread had COM in another apartment already: then it is not ours to end
+};
+
+bool shellOpen(const std::wstring& target) {
+    if (target.empty()) {
+        return false;
+    }
+    const ComForThisCall com;
+    // A program started this way runs in the game folder, the launcher's current one, whatever folder it is in.
+    const std::wstring folder = detail::fullWidePath(".");
+    const HINSTANCE result =
+        ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), SW_SHOW);
+    return reinterpret_cast<INT_PTR>(result) > lastShellError;
+}
+
+} // namespace
+
+bool OpenTarget(const std::string& target) {
+    if (target.empty()) {
+        return false;
+    }
+    // A file on disk wins over a look-alike address.
+    if (!exists(target)) {
+        if (hasUrlScheme(target)) {
+            return shellOpen(detail::toWide(target));
+        }
+        // "www.example.com" is a web address to a Windows shell; nothing else that is missing can be opened.
+        if (target.starts_with("www.")) {
+            return shellOpen(detail::toWide("http://" + target));
+        }
+        return false;
+    }
+    // The shell is given a plain full path with '\': it takes no "\\?\" prefix, and a relative path would be looked
+    // up on the program search path too.
+    return shellOpen(detail::fullWidePath(target));
+}
+
+} // namespace platform

@@ -1,0 +1,70 @@
+// What only Windows paths do: drive letters, names that differ in case alone naming one file, and paths in the
+// ANSI code page that older servers write.
+#include "platform/FileSystem.hpp"
+
+#include "support/TempFolder.hpp"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#undef CreateDirectory // the launcher's own, not the Windows macro
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using platform::CreateDirectory;
+using platform::FullPath;
+using platform::IsDirectory;
+using platform::IsInsideFolder;
+using testing_support::CurrentFolderGuard;
+using testing_support::TempFolder;
+
+constexpr unsigned westernEuropeanCodePage = 1252;
+
+class FileSystemWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(m_folder.path().empty());
+        m_root = fs::canonical(m_folder.path()).generic_string();
+        m_current.emplace(m_root);
+    }
+    void TearDown() override { m_current.reset(); }
+
+    TempFolder m_folder;
+    std::optional<CurrentFolderGuard> m_current;
+    std::string m_root;
+};
+
+TEST_F(FileSystemWindowsTest, DriveLettersAndForwardSlashes) {
+    EXPECT_EQ(FullPath("C:\\Games\\..\\Wow.exe"), "C:/Wow.exe");
+    EXPECT_EQ(FullPath("C:/Games/World of Warcraft/"), "C:/Games/World of Warcraft/");
+    EXPECT_EQ(FullPath("C:\\"), "C:/");
+    EXPECT_EQ(FullPath("\\\\server\\share\\Wow.exe"), "//server/share/Wow.exe");
+    EXPECT_TRUE(IsInsideFolder("C:\\Games\\Wow.exe", "C:\\"));
+    EXPECT_FALSE(IsInsideFolder("D:\\Games\\Wow.exe", "C:\\"));
+}
+
+TEST_F(FileSystemWindowsTest, NamesThatDifferInCaseAreOneFile) {
+    EXPECT_TRUE(IsInsideFolder("C:\\Game\\Data\\x.mpq", "c:/game"));
+    EXPECT_TRUE(IsInsideFolder(m_root + "/DATA/x.mpq", m_root + "/data"));
+    EXPECT_FALSE(IsInsideFolder("C:/GAME-evil/x", "c:/game"));
+    ASSERT_TRUE(CreateDirectory("Data"));
+    EXPECT_FALSE(CreateDirectory("DATA"));
+    EXPECT_TRUE(IsDirectory("data"));
+}
+
+TEST_F(FileSystemWindowsTest, PathsInTheAnsiCodePageStillWork) {
+    if (GetACP() != westernEuropeanCodePage) {
+        GTEST_SKIP() << "the bytes below are written for code page 1252";
+    }
+    // "café": 0xE9 in the code page, not valid UTF-8; the same folder as its UTF-8 spelling.
+    ASSERT_TRUE(CreateDirectory("caf\xE9"));
+    EXPECT_TRUE(IsDirectory("caf\xC3\xA9"));
+    EXPECT_EQ(FullPath("caf\xE9/x"), m_root + "/caf\xC3\xA9/x");
+}
+
+} // namespace
