@@ -20,21 +20,6 @@ constexpr std::wstring_view verbatimUncPrefix = L"\\\\?\\UNC\\";
 constexpr std::wstring_view devicePrefix = L"\\\\.\\";
 constexpr std::wstring_view uncPrefix = L"\\\\";
 
-// The rest of the launcher sees '/' on every OS and no "\\?\" prefix, which only the file calls need.
-std::string toLauncherPath(std::wstring_view wide) {
-    std::wstring plain;
-    if (wide.starts_with(verbatimUncPrefix)) {
-        plain = std::wstring(uncPrefix) + std::wstring(wide.substr(verbatimUncPrefix.size()));
-    } else if (wide.starts_with(verbatimPrefix)) {
-        plain = wide.substr(verbatimPrefix.size());
-    } else {
-        plain = wide;
-    }
-    std::string path = detail::toUtf8(plain);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
 // A drive's root keeps its separator ("C:/"), as "/" does on Linux; any other folder has none at its end.
 bool isDriveRoot(std::string_view path) {
     return path.size() == 3 && path[1] == ':' && path[2] == '/';
@@ -76,6 +61,21 @@ std::wstring fullWidePath(std::string_view path) {
     return {};
 }
 
+// The rest of the launcher sees '/' on every OS and no "\\?\" prefix, which only the file calls need.
+std::string launcherPath(std::wstring_view wide) {
+    std::wstring plain;
+    if (wide.starts_with(verbatimUncPrefix)) {
+        plain = std::wstring(uncPrefix) + std::wstring(wide.substr(verbatimUncPrefix.size()));
+    } else if (wide.starts_with(verbatimPrefix)) {
+        plain = wide.substr(verbatimPrefix.size());
+    } else {
+        plain = wide;
+    }
+    std::string path = toUtf8(plain);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 std::wstring systemPath(std::string_view path) {
     std::wstring full = fullWidePath(path);
     if (full.size() < longPathThreshold || full.starts_with(verbatimPrefix) || full.starts_with(devicePrefix)) {
@@ -85,6 +85,27 @@ std::wstring systemPath(std::string_view path) {
         return std::wstring(verbatimUncPrefix) + full.substr(uncPrefix.size());
     }
     return std::wstring(verbatimPrefix) + full;
+}
+
+std::optional<unsigned long> attributesBehindLinks(const std::wstring& path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return attributes;
+    }
+    // The attributes above are the link's own; opening it reaches what it points to, as stat does on Linux.
+    const UniqueHandle target(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!target || GetFileInformationByHandle(target.get(), &information) == 0) {
+        return std::nullopt;
+    }
+    return information.dwFileAttributes;
 }
 
 } // namespace detail
@@ -99,7 +120,7 @@ std::string CurrentFolder() {
         }
         if (written < size) {
             folder.resize(written);
-            return std::string(withoutTrailingSeparator(toLauncherPath(folder)));
+            return std::string(withoutTrailingSeparator(detail::launcherPath(folder)));
         }
         size = written;
     }
@@ -107,28 +128,12 @@ std::string CurrentFolder() {
 }
 
 std::string FullPath(std::string_view path) {
-    return toLauncherPath(detail::fullWidePath(path));
+    return detail::launcherPath(detail::fullWidePath(path));
 }
 
 bool IsDirectory(const std::string& path) {
-    const std::wstring full = detail::systemPath(path);
-    if (full.empty()) {
-        return false;
-    }
-    const DWORD attributes = GetFileAttributesW(full.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    }
-    // The attributes above are the link's own; opening it reaches what it points to, as stat does on Linux.
-    const detail::UniqueHandle target(CreateFileW(full.c_str(), 0,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION information{};
-    return target && GetFileInformationByHandle(target.get(), &information) != 0 &&
-           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::optional<unsigned long> attributes = detail::attributesBehindLinks(detail::systemPath(path));
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool CreateDirectory(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace platform {
@@ -31,6 +32,34 @@ std::string osError(const char* what, const std::string& path, DWORD code) {
     return std::string(what) + " " + path + ": " + detail::systemErrorText(code);
 }
 
+// The file a symbolic link at `target` leads to, through every link of a chain; `target` itself when it is no link,
+// or a link that leads nowhere (then the link itself is replaced).
+std::string linkEnd(const std::string& target) {
+    const std::wstring path = detail::systemPath(target);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return target;
+    }
+    const detail::UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        return target;
+    }
+    std::wstring end(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD size = GetFinalPathNameByHandleW(file.get(), end.data(), static_cast<DWORD>(end.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (size == 0) {
+            return target;
+        }
+        if (size < end.size()) {
+            end.resize(size);
+            return detail::launcherPath(end);
+        }
+        end.resize(size);
+    }
+}
+
 bool isTransientRenameError(DWORD code) {
     return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
 }
@@ -41,21 +70,26 @@ struct PartFile::Handle {
     detail::UniqueHandle file;
 };
 
-std::optional<PartFile> PartFile::create(const std::string& target, std::string& error) {
+std::optional<PartFile> PartFile::create(const std::string& target, std::string& error, const ReplaceOptions& options) {
     if (target.empty()) {
         error = "no target file name";
         return std::nullopt;
     }
+    // Files carry no modes here, so keepMode has nothing to keep; the new file's access comes from its folder, as
+    // the replaced one's did.
+    const std::string replaced = options.throughLink ? linkEnd(target) : target;
     for (int attempt = 0; attempt < maxNameAttempts; ++attempt) {
         std::string path =
-            target + ".part-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(partCounter++);
+            replaced + ".part-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(partCounter++);
         const std::wstring systemPath = detail::systemPath(path);
-        // CREATE_NEW: two workers, or a stale file, never share one temporary file. Readers (a scanner) may look
-        // in while it is written.
+        // CREATE_NEW: two workers, or a stale file, never share one temporary file, nor is a link of that name
+        // followed. Readers (a scanner) may look in while it is written.
         detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
-            return PartFile(target, std::move(path), std::make_unique<Handle>(Handle{std::move(file)}));
+            PartFile part(replaced, std::move(path), std::make_unique<Handle>(Handle{std::move(file)}));
+            part.m_options = options;
+            return part;
         }
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
@@ -63,8 +97,13 @@ std::optional<PartFile> PartFile::create(const std::string& target, std::string&
             return std::nullopt;
         }
     }
-    error = "no free temporary name beside " + target;
+    error = "no free temporary name beside " + replaced;
     return std::nullopt;
+}
+
+bool PartFile::isReadOnly(const std::string& target) {
+    const std::optional<unsigned long> attributes = detail::attributesBehindLinks(detail::systemPath(target));
+    return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0 && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 PartFile::PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle)
@@ -101,6 +140,10 @@ bool PartFile::append(const char* data, std::size_t size) {
 
 bool PartFile::commit() {
     if (!m_handle || !m_handle->file || !flush()) {
+        return false;
+    }
+    if (m_options.durable && FlushFileBuffers(m_handle->file.get()) == 0) {
+        m_error = osError("cannot write", m_path, GetLastError());
         return false;
     }
     if (!m_handle->file.close()) {
