@@ -1,6 +1,7 @@
 // What only Windows paths do: drive letters, names that differ in case alone naming one file, and paths in the
 // ANSI code page that older servers write.
 #include "platform/FileSystem.hpp"
+#include "platform/UserCacheFolder.hpp"
 
 #include "support/TempFolder.hpp"
 
@@ -65,6 +66,18 @@ TEST_F(FileSystemWindowsTest, PathsInTheAnsiCodePageStillWork) {
     ASSERT_TRUE(CreateDirectory("caf\xE9"));
     EXPECT_TRUE(IsDirectory("caf\xC3\xA9"));
     EXPECT_EQ(FullPath("caf\xE9/x"), m_root + "/caf\xC3\xA9/x");
+}
+
+TEST_F(FileSystemWindowsTest, TheCacheFolderIsTheLocalApplicationDataFolder) {
+    wchar_t saved[MAX_PATH] = {};
+    const bool hadOne = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH) > 0;
+    SetEnvironmentVariableW(L"LOCALAPPDATA", L"C:\\Users\\Player\\AppData\\Local\\");
+    EXPECT_EQ(platform::UserCacheFolder(), "C:/Users/Player/AppData/Local");
+    SetEnvironmentVariableW(L"LOCALAPPDATA", L"AppData\\Local");
+    EXPECT_EQ(platform::UserCacheFolder(), "") << "a relative folder would move with the current one";
+    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    EXPECT_EQ(platform::UserCacheFolder(), "");
+    SetEnvironmentVariableW(L"LOCALAPPDATA", hadOne ? saved : nullptr);
 }
 
 } // namespace
