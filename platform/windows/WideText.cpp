@@ -34,6 +34,13 @@ std::wstring toWide(std::string_view text) {
     return wide;
 }
 
+std::wstring toWideReplacingInvalid(std::string_view text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
+        return {};
+    }
+    return convert(CP_UTF8, 0, text);
+}
+
 std::string toUtf8(std::wstring_view text) {
     if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
         return {};

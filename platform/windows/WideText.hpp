@@ -10,6 +10,9 @@ namespace platform::detail {
 /// older servers' Windows paths and messages. Empty for an empty text or one too long to convert.
 [[nodiscard]] std::wstring toWide(std::string_view text);
 
+/// `text` in UTF-16, read as UTF-8 whatever it holds: each byte that is not part of valid UTF-8 becomes U+FFFD.
+[[nodiscard]] std::wstring toWideReplacingInvalid(std::string_view text);
+
 /// `text` in UTF-8; an unpaired surrogate becomes U+FFFD.
 [[nodiscard]] std::string toUtf8(std::wstring_view text);
 
