@@ -1,5 +1,6 @@
 // What only Windows paths do: drive letters, names that differ in case alone naming one file, and paths in the
 // ANSI code page that older servers write.
+#include "platform/AppDataFolder.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/UserCacheFolder.hpp"
 
@@ -68,13 +69,15 @@ TEST_F(FileSystemWindowsTest, PathsInTheAnsiCodePageStillWork) {
     EXPECT_EQ(FullPath("caf\xE9/x"), m_root + "/caf\xC3\xA9/x");
 }
 
-TEST_F(FileSystemWindowsTest, TheCacheFolderIsTheLocalApplicationDataFolder) {
+TEST_F(FileSystemWindowsTest, CacheAndLogFoldersAreInTheLocalApplicationDataFolder) {
     wchar_t saved[MAX_PATH] = {};
     const bool hadOne = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH) > 0;
     SetEnvironmentVariableW(L"LOCALAPPDATA", L"C:\\Users\\Player\\AppData\\Local\\");
     EXPECT_EQ(platform::UserCacheFolder(), "C:/Users/Player/AppData/Local");
+    EXPECT_EQ(platform::LocalAppDataFolder().generic_string(), "C:/Users/Player/AppData/Local/Varnhold Launcher");
     SetEnvironmentVariableW(L"LOCALAPPDATA", L"AppData\\Local");
     EXPECT_EQ(platform::UserCacheFolder(), "") << "a relative folder would move with the current one";
+    EXPECT_TRUE(platform::LocalAppDataFolder().empty());
     SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
     EXPECT_EQ(platform::UserCacheFolder(), "");
     SetEnvironmentVariableW(L"LOCALAPPDATA", hadOne ? saved : nullptr);
