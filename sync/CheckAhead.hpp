@@ -2,7 +2,7 @@
 // close to it when the worker reaches that entry; the worker still publishes and downloads strictly in order.
 #pragma once
 
-#include "sync/StopFlag.hpp"
+#include "sync/StopToken.hpp"
 
 #include <condition_variable>
 #include <cstddef>

@@ -9,12 +9,12 @@
 inline constexpr std::size_t hashBlockSize = 256 * 1024;
 
 /// The step at which hashing a file failed.
-enum class HashFailure { None, Open, Start, Read, Feed, Finish };
+enum class HashFailure { None, Open, Read };
 
 struct FileHash {
     std::string hex; // 32 lower-case hex characters; empty exactly when `failure` is not None
     HashFailure failure = HashFailure::None;
-    int error = 0; // the OS's error number (Open, Read) or the crypto library's code (Start, Feed, Finish)
+    int error = 0; // the OS's error number
 
     /// The failure in words, naming `path`: "cannot open 'x': No such file or directory".
     [[nodiscard]] std::string describe(const std::string& path) const;

@@ -1,7 +1,7 @@
 // Keeping one file equal to the server's copy, and the path and file helpers around it.
 #pragma once
 
-#include "sync/StopFlag.hpp"
+#include "sync/StopToken.hpp"
 
 #include <string>
 #include <utility>

@@ -1,5 +1,4 @@
-// What Play does to the game folder before the game starts: "cache" removed, listed files deleted, realm list
-// written; with the Launcher's realm list and Play members.
+// What Play does to the game folder before the game starts: "cache" removed, listed files deleted, realm list written.
 #include "sync/GamePreparation.hpp"
 
 #include "platform/Diagnostics.hpp"
@@ -23,17 +22,6 @@ void RemoveFile(const std::string& path) {
     if (full.empty() || platform::IsDirectory(full))
         return;
     std::remove(full.c_str());
-}
-
-void Launcher::setRealmlist(std::string target, std::string text) {
-    const std::lock_guard lock(m_mutex);
-    m_realmlistTarget = std::move(target);
-    m_realmlistText = std::move(text);
-}
-
-std::string Launcher::realmlistTarget() const {
-    const std::lock_guard lock(m_mutex);
-    return m_realmlistTarget;
 }
 
 RealmlistWrite Launcher::writeRealmlist() const {

@@ -12,17 +12,14 @@ public:
     Md5Digest(const Md5Digest&) = delete;
     Md5Digest& operator=(const Md5Digest&) = delete;
 
-    /// False when the digest could not be set up (see error()); nothing else works then.
+    /// False once hex() has been taken: a digest is used for one message only.
     [[nodiscard]] bool ready() const noexcept;
-    /// Adds `size` bytes; false when the library refused them.
+    /// Adds `size` bytes; false after hex().
     [[nodiscard]] bool update(const void* data, std::size_t size);
-    /// The digest of everything added, as 32 lower-case hex characters; empty when it could not be made.
+    /// The digest of everything added, as 32 lower-case hex characters; empty when it was taken already.
     [[nodiscard]] std::string hex();
-    /// The crypto library's reason code for the last failure.
-    [[nodiscard]] int error() const noexcept { return m_error; }
 
 private:
     struct Context;
     std::unique_ptr<Context> m_context;
-    int m_error = 0;
 };
