@@ -3,19 +3,35 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace testing_support {
 
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varnhold-test-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    /// A new, empty folder "<prefix>-<random>" in the system's temporary folder; path() is empty when none could be
+    /// made.
+    explicit TempFolder(const std::string& prefix = "varnhold-test") {
+        // create_directory is false for a name that exists: each folder is a new one, as with mkdtemp.
+        std::random_device seed;
+        std::mt19937 engine(seed());
+        constexpr int attempts = 100;
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(engine() % 1000000000));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                m_path = candidate;
+                return;
+            }
+        }
     }
     ~TempFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        if (!m_path.empty()) {
+            std::filesystem::remove_all(m_path, ignored);
+        }
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
