@@ -1,0 +1,147 @@
+// Reading and writing game files through the platform layer: whole reads, the reasons for failures, and a target
+// that only ever holds a complete file, also while someone else has it open.
+#include "platform/InputFile.hpp"
+#include "platform/PartFile.hpp"
+
+#include "support/TempFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using platform::InputFile;
+using platform::PartFile;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+constexpr int missingFileError = 2; // ENOENT and ERROR_FILE_NOT_FOUND alike
+
+std::string readAll(InputFile& file) {
+    std::string bytes;
+    char buffer[4096];
+    for (long long got; (got = file.read(buffer, sizeof buffer)) > 0;) {
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return bytes;
+}
+
+std::size_t entriesIn(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(m_folder.path().empty()); }
+    std::string path(const std::string& name) const { return (m_folder.path() / name).generic_string(); }
+
+    TempFolder m_folder;
+};
+
+TEST_F(FilesTest, InputFileReadsToTheEndOrSaysWhyNot) {
+    const std::string bytes = std::string(100000, 'x') + "\r\n\0end" + std::string(1, '\0');
+    writeFile(path("data.bin"), bytes);
+    int error = 0;
+    std::optional<InputFile> file = InputFile::open(path("data.bin"), error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_TRUE(file->isRegular());
+    EXPECT_EQ(readAll(*file), bytes) << "binary, whole, and 0 at the end";
+    EXPECT_EQ(file->read(&error, sizeof error), 0);
+
+    // Windows separators in a path of our own make no difference.
+    file = InputFile::open((m_folder.path() / "data.bin").string(), error);
+    EXPECT_TRUE(file);
+
+    error = 0;
+    EXPECT_FALSE(InputFile::open(path("missing.bin"), error));
+    EXPECT_EQ(error, missingFileError);
+    error = 0;
+    EXPECT_FALSE(InputFile::open("", error));
+    EXPECT_EQ(error, missingFileError);
+}
+
+TEST_F(FilesTest, PartFileShowsTheTargetOnlyWhenComplete) {
+    const std::string target = path("Data/enUS/patch.mpq");
+    fs::create_directories(m_folder.path() / "Data/enUS");
+    writeFile(target, "old");
+    const std::string large(PartFile::bufferSize + 10, 'L');
+    {
+        std::string error;
+        std::optional<PartFile> part = PartFile::create(target, error);
+        ASSERT_TRUE(part) << error;
+        ASSERT_TRUE(part->append("small ", 6));
+        ASSERT_TRUE(part->append(large.data(), large.size()));
+        ASSERT_TRUE(part->append("tail", 4));
+        EXPECT_EQ(readFile(target), "old") << "the target keeps its old contents until commit";
+        EXPECT_NE(part->path(), target);
+
+        // A scanner that holds the old file for a moment does not make the commit fail.
+        int openError = 0;
+        std::optional<InputFile> scanner = InputFile::open(target, openError);
+        ASSERT_TRUE(scanner) << openError;
+        std::thread letGo([&scanner] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            scanner.reset();
+        });
+        const bool committed = part->commit();
+        letGo.join();
+        ASSERT_TRUE(committed) << part->error();
+    }
+    EXPECT_EQ(readFile(target), "small " + large + "tail");
+    EXPECT_EQ(entriesIn(m_folder.path() / "Data/enUS"), 1u) << "no temporary file is left";
+
+    // Abandoned before commit: the target is untouched and the temporary file goes away.
+    {
+        std::string error;
+        std::optional<PartFile> part = PartFile::create(target, error);
+        ASSERT_TRUE(part) << error;
+        ASSERT_TRUE(part->append("half", 4));
+        EXPECT_TRUE(fs::exists(part->path()));
+    }
+    EXPECT_EQ(readFile(target), "small " + large + "tail");
+    EXPECT_EQ(entriesIn(m_folder.path() / "Data/enUS"), 1u);
+}
+
+TEST_F(FilesTest, PartFilesBesideOneTargetNeverShareATemporaryFile) {
+    std::string error;
+    std::optional<PartFile> first = PartFile::create(path("music.ogg"), error);
+    std::optional<PartFile> second = PartFile::create(path("music.ogg"), error);
+    ASSERT_TRUE(first && second) << error;
+    EXPECT_NE(first->path(), second->path());
+    ASSERT_TRUE(first->append("first", 5));
+    ASSERT_TRUE(second->append("second", 6));
+    ASSERT_TRUE(first->commit()) << first->error();
+    ASSERT_TRUE(second->commit()) << second->error();
+    EXPECT_EQ(readFile(path("music.ogg")), "second");
+}
+
+TEST_F(FilesTest, PartFileFailuresComeWithTheirReason) {
+    std::string error;
+    EXPECT_FALSE(PartFile::create("", error));
+    EXPECT_EQ(error, "no target file name");
+
+    error.clear();
+    EXPECT_FALSE(PartFile::create(path("no folder/file.bin"), error));
+    EXPECT_NE(error.find("cannot create " + path("no folder/file.bin")), std::string::npos) << error;
+
+    // A folder stands where the file should go: the rename fails and says so, and nothing is left behind.
+    fs::create_directories(m_folder.path() / "Interface/AddOns");
+    std::optional<PartFile> part = PartFile::create(path("Interface/AddOns"), error);
+    ASSERT_TRUE(part) << error;
+    ASSERT_TRUE(part->append("x", 1));
+    EXPECT_FALSE(part->commit());
+    EXPECT_NE(part->error().find("cannot rename to " + path("Interface/AddOns")), std::string::npos) << part->error();
+    part.reset();
+    EXPECT_EQ(entriesIn(m_folder.path() / "Interface"), 1u);
+    EXPECT_TRUE(fs::is_directory(m_folder.path() / "Interface/AddOns"));
+}
+
+} // namespace
