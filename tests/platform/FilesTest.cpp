@@ -123,6 +123,26 @@ TEST_F(FilesTest, PartFilesBesideOneTargetNeverShareATemporaryFile) {
     EXPECT_EQ(readFile(path("music.ogg")), "second");
 }
 
+TEST_F(FilesTest, ReadOnlyTargetsAreKnownAndDurableCommitsLand) {
+    // The permissions std::filesystem sets are the read-only attribute on Windows.
+    writeFile(path("realmlist.wtf"), "set realmlist old");
+    EXPECT_FALSE(PartFile::isReadOnly(path("realmlist.wtf")));
+    EXPECT_FALSE(PartFile::isReadOnly(path("missing.wtf")));
+    fs::permissions(path("realmlist.wtf"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_TRUE(PartFile::isReadOnly(path("realmlist.wtf")));
+    fs::permissions(path("realmlist.wtf"), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_FALSE(PartFile::isReadOnly(path("realmlist.wtf")));
+
+    std::string error;
+    std::optional<PartFile> part = PartFile::create(path("realmlist.wtf"), error, {.durable = true, .keepMode = true});
+    ASSERT_TRUE(part) << error;
+    EXPECT_EQ(part->target(), path("realmlist.wtf"));
+    ASSERT_TRUE(part->append("set realmlist new", 17));
+    ASSERT_TRUE(part->commit()) << part->error();
+    EXPECT_EQ(readFile(path("realmlist.wtf")), "set realmlist new");
+}
+
 TEST_F(FilesTest, PartFileFailuresComeWithTheirReason) {
     std::string error;
     EXPECT_FALSE(PartFile::create("", error));
