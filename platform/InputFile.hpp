@@ -26,6 +26,8 @@ public:
     [[nodiscard]] long long read(void* buffer, std::size_t size);
     /// The OS error number of the last failed read.
     [[nodiscard]] int error() const noexcept { return m_error; }
+    /// The OS's words for an error number from open() or error(): the numbers differ between OSes.
+    [[nodiscard]] static std::string errorText(int error);
 
 private:
     struct Handle;

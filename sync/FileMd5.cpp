@@ -6,7 +6,6 @@
 #include "sync/Md5Digest.hpp"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 std::string FileHash::describe(const std::string& path) const {
@@ -15,9 +14,9 @@ std::string FileHash::describe(const std::string& path) const {
     case HashFailure::None:
         return {};
     case HashFailure::Open:
-        return "cannot open " + quoted + ": " + std::strerror(error);
+        return "cannot open " + quoted + ": " + platform::InputFile::errorText(error);
     case HashFailure::Read:
-        return "cannot read " + quoted + ": " + std::strerror(error);
+        return "cannot read " + quoted + ": " + platform::InputFile::errorText(error);
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace platform {
 
@@ -34,6 +35,10 @@ InputFile::~InputFile() = default;
 bool InputFile::isRegular() const {
     struct stat info {};
     return m_handle && ::fstat(m_handle->fd.get(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string InputFile::errorText(int error) {
+    return std::strerror(error);
 }
 
 long long InputFile::read(void* buffer, std::size_t size) {

@@ -3,6 +3,7 @@
 
 #include "platform/windows/SystemPath.hpp"
 #include "platform/windows/UniqueHandle.hpp"
+#include "platform/windows/WideText.hpp"
 #include "platform/windows/Win32.hpp"
 
 #include <algorithm>
@@ -61,6 +62,10 @@ bool InputFile::isRegular() const {
     BY_HANDLE_FILE_INFORMATION information{};
     return GetFileInformationByHandle(m_handle->file.get(), &information) != 0 &&
            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string InputFile::errorText(int error) {
+    return detail::systemErrorText(static_cast<unsigned long>(error));
 }
 
 long long InputFile::read(void* buffer, std::size_t size) {
