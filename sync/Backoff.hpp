@@ -1,7 +1,7 @@
 // Pauses between retries of a failing download: exponential with jitter, so a failing server is not hammered.
 #pragma once
 
-#include "sync/StopToken.hpp"
+#include "sync/StopFlag.hpp"
 
 #include <chrono>
 #include <random>

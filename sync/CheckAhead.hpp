@@ -2,7 +2,7 @@
 // close to it when the worker reaches that entry; the worker still publishes and downloads strictly in order.
 #pragma once
 
-#include "sync/StopToken.hpp"
+#include "sync/StopFlag.hpp"
 
 #include <condition_variable>
 #include <cstddef>

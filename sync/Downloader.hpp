@@ -1,7 +1,7 @@
 // Downloading one address to one file: written beside the target and renamed over it only when complete.
 #pragma once
 
-#include "sync/StopToken.hpp"
+#include "sync/StopFlag.hpp"
 
 #include <chrono>
 #include <string>
@@ -30,8 +30,8 @@ struct DownloadOptions {
     long maxRedirects = defaultMaxRedirects;
 };
 
-/// Fetches `url` (redirects followed, https allowed, a status of 400 or more a failure) into `target`; gives up
-/// when `stop` becomes true, on a connect time-out, or when the transfer stalls.
+/// Fetches `url` (redirects followed, https allowed, any final status other than 2xx a failure) into `target`;
+/// gives up when `stop` becomes true, on a connect time-out, or when the transfer stalls.
 [[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop);
 /// The same with other limits.
 [[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop,

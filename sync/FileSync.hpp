@@ -1,7 +1,7 @@
 // Keeping one file equal to the server's copy, and the path and file helpers around it.
 #pragma once
 
-#include "sync/StopToken.hpp"
+#include "sync/StopFlag.hpp"
 
 #include <string>
 #include <utility>

@@ -1,4 +1,5 @@
-// What Play does to the game folder before the game starts: "cache" removed, listed files deleted, realm list written.
+// What Play does to the game folder before the game starts: "cache" removed, listed files deleted, realm list
+// written; with the Launcher's realm list and Play members.
 #include "sync/GamePreparation.hpp"
 
 #include "platform/Diagnostics.hpp"
@@ -22,6 +23,17 @@ void RemoveFile(const std::string& path) {
     if (full.empty() || platform::IsDirectory(full))
         return;
     std::remove(full.c_str());
+}
+
+void Launcher::setRealmlist(std::string target, std::string text) {
+    const std::lock_guard lock(m_mutex);
+    m_realmlistTarget = std::move(target);
+    m_realmlistText = std::move(text);
+}
+
+std::string Launcher::realmlistTarget() const {
+    const std::lock_guard lock(m_mutex);
+    return m_realmlistTarget;
 }
 
 RealmlistWrite Launcher::writeRealmlist() const {

@@ -133,22 +133,6 @@ void Launcher::endDownload(bool complete) {
     m_downloads.end(complete);
 }
 
-std::string Launcher::musicPath() const {
-    const std::lock_guard lock(m_mutex);
-    return m_musicPath;
-}
-
-void Launcher::setRealmlist(std::string target, std::string text) {
-    const std::lock_guard lock(m_mutex);
-    m_realmlistTarget = std::move(target);
-    m_realmlistText = std::move(text);
-}
-
-std::string Launcher::realmlistTarget() const {
-    const std::lock_guard lock(m_mutex);
-    return m_realmlistTarget;
-}
-
 void Launcher::stopWorkers() {
     m_stop = true;
     stopMusic();

@@ -1,5 +1,7 @@
 // The launcher's shared state: the status line the window shows, the music, the realm list and the two workers.
-// Everything the workers and the main thread share lives here, behind the mutex or in atomics.
+// Everything the workers and the main thread share lives here, behind the mutex or in atomics. The member
+// functions are defined in four files, one per group below: Launcher.cpp (state, starting and stopping),
+// MusicWorker.cpp, FileWorker.cpp and GamePreparation.cpp.
 #pragma once
 
 #include "sync/Backoff.hpp"
@@ -9,7 +11,7 @@
 #include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
 #include "sync/MusicPlayer.hpp"
-#include "sync/StopToken.hpp"
+#include "sync/StopFlag.hpp"
 #include "sync/VerificationCache.hpp"
 
 #include <atomic>
@@ -40,6 +42,8 @@ inline constexpr TextPair preparing{"Preparing the game", "Amade Sazi bazi"};
 
 class Launcher {
 public:
+    // sync/Launcher.cpp: the state, starting and stopping the workers.
+
     /// Game files are kept inside `gameFolder` (the current folder when empty).
     explicit Launcher(std::string gameFolder = {});
     /// Stops and joins the workers before anything they use goes away.
@@ -68,22 +72,6 @@ public:
     [[nodiscard]] StatusLine statusLine() const;
     [[nodiscard]] DownloadProgress downloadProgress() const;
 
-    // Music, driven from the main thread after the music worker's first start.
-    void restartMusic();
-    void stopMusic();
-    /// Once per frame: restarts the track when the music is on and it has played to its end.
-    void musicTick();
-    [[nodiscard]] std::string musicPath() const;
-
-    // Realm list and the preparations before play.
-    void setRealmlist(std::string target, std::string text);
-    [[nodiscard]] std::string realmlistTarget() const;
-    /// Writes the realm list text, exactly, to the target, in one step; a read-only file is left alone. Prints a
-    /// diagnostic line when it is not written.
-    [[nodiscard]] RealmlistWrite writeRealmlist() const;
-    /// Removes "cache", shows "Preparing the game", deletes `removals` in order, writes the realm list.
-    void prepareGame(const std::vector<std::string>& removals);
-
     /// Asks the workers to give up (between attempts and inside transfers) and waits for them.
     void stopWorkers();
     [[nodiscard]] bool stopRequested() const noexcept { return m_stop.load(); }
@@ -102,26 +90,47 @@ public:
     /// How many threads check files at once (0: one per core); call before startFileSync.
     void setCheckThreads(unsigned threads) noexcept { m_checkThreads = threads; }
 
+    // sync/MusicWorker.cpp: the music, driven from the main thread after the music worker's first start.
+    void restartMusic();
+    void stopMusic();
+    /// Once per frame: restarts the track when the music is on and it has played to its end.
+    void musicTick();
+    [[nodiscard]] std::string musicPath() const;
+
+    // sync/GamePreparation.cpp: the realm list and the preparations before play.
+    void setRealmlist(std::string target, std::string text);
+    [[nodiscard]] std::string realmlistTarget() const;
+    /// Writes the realm list text, exactly, to the target, in one step; a read-only file is left alone. Prints a
+    /// diagnostic line when it is not written.
+    [[nodiscard]] RealmlistWrite writeRealmlist() const;
+    /// Removes "cache", shows "Preparing the game", deletes `removals` in order, writes the realm list.
+    void prepareGame(const std::vector<std::string>& removals);
+
 private:
-    void musicWorker(std::string url, std::string location, std::string checksum);
-    void fileWorker(std::vector<FileEntry> files);
-    void restartMusicLocked();
-    /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first.
-    bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                        std::string& fullPath, Backoff& backoff);
+    // sync/Launcher.cpp
     /// True when `location` names a place inside the game folder.
     [[nodiscard]] bool insideGameFolder(const std::string& location) const;
     /// True when `location` names a place inside the game folder; prints why not otherwise.
     [[nodiscard]] bool locationAllowed(const std::string& location) const;
-    /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
-    /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
-    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
-    void saveVerificationCache();
     // The download tally, written by the file worker, its checking threads and its transfers.
     void expectDownload(const FileEntry& entry);
     void beginDownload(const FileEntry& entry);
     void reportTransfer(std::uint64_t done, std::uint64_t total);
     void endDownload(bool complete);
+
+    // sync/MusicWorker.cpp
+    void musicWorker(std::string url, std::string location, std::string checksum);
+    void restartMusicLocked();
+
+    // sync/FileWorker.cpp
+    void fileWorker(std::vector<FileEntry> files);
+    /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first.
+    bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
+                        std::string& fullPath, Backoff& backoff);
+    /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
+    /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
+    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
+    void saveVerificationCache();
 
     const std::string m_gameFolder;
     std::atomic<Language> m_language{Language::Finglish};

@@ -45,6 +45,11 @@ void Launcher::musicWorker(std::string url, std::string location, std::string ch
     restartMusic();
 }
 
+std::string Launcher::musicPath() const {
+    const std::lock_guard lock(m_mutex);
+    return m_musicPath;
+}
+
 void Launcher::restartMusic() {
     const std::lock_guard lock(m_musicMutex);
     restartMusicLocked();

@@ -8,9 +8,8 @@
 #include "tools/manifest/FolderScan.hpp"
 #include "tools/manifest/GlobPattern.hpp"
 #include "tools/manifest/HashPool.hpp"
-#include "tools/manifest/JsonWriter.hpp"
+#include "tools/manifest/ManifestDocument.hpp"
 #include "tools/manifest/ManifestEntry.hpp"
-#include "tools/manifest/ServerDocument.hpp"
 #include "tools/manifest/UrlPath.hpp"
 
 #include <gtest/gtest.h>
@@ -321,75 +320,6 @@ TEST(ManifestHashing, GivesKnownDigestsOnEveryThreadCountAndStopsOnAFailure) {
     EXPECT_TRUE(hashFiles({}, {}).ok);
 }
 
-TEST(ManifestJsonWriter, StringsComeBackByteExactThroughTheLaunchersParser) {
-    std::string everyByte;
-    for (int b = 0; b < 256; ++b) {
-        everyByte += static_cast<char>(b);
-    }
-    const std::string samples[] = {
-        "",
-        "plain",
-        everyByte,
-        "quote \" backslash \\ slash /",
-        "\\u0041 is kept as six characters",
-        "\\\\u0041 backslash before an escape",
-        "\\uZZZZ not an escape, \\u12 too short, \\u00e9",
-        "trailing backslash \\",
-        "C:\\Games\\Varnhold\\Wow.exe",
-        "line\nbreak\r\n\ttab\b\f",
-        std::string("nul\0inside", 10),
-        "\xd8\xb3\xd9\x84\xd8\xa7\xd9\x85 UTF-8",
-    };
-    for (const std::string& sample : samples) {
-        JsonWriter writer;
-        writer.beginArray();
-        writer.value(std::string_view(sample));
-        writer.endArray();
-        const JsonValue parsed = parseClean(writer.text());
-        ASSERT_EQ(parsed.arrayLength(), 1) << writer.text();
-        ASSERT_EQ(parsed.arrayValue()->front().type(), JsonType::String);
-        EXPECT_EQ(*parsed.arrayValue()->front().stringValue(), sample) << writer.text();
-    }
-    EXPECT_EQ(jsonStringLiteral("a\"b\\c\n\\u00e9"), "\"a\\\"b\\\\c\\n\\u00e9\"");
-
-    // Numbers keep their kind: integers stay Integral, every double reads back as Floating.
-    JsonWriter numbers;
-    numbers.beginArray();
-    numbers.value(std::int32_t{-2147483647 - 1});
-    numbers.value(3.0);
-    numbers.value(0.1);
-    numbers.value(-2.5e-7);
-    numbers.value(1e300);
-    numbers.value(true);
-    numbers.null();
-    numbers.endArray();
-    JsonValue parsed = parseClean(numbers.text());
-    ASSERT_EQ(parsed.arrayLength(), 7) << numbers.text();
-    EXPECT_EQ(parsed[0U].type(), JsonType::Integral);
-    EXPECT_EQ(parsed[0U].asInt(), -2147483647 - 1);
-    EXPECT_EQ(parsed[1U].type(), JsonType::Floating);
-    EXPECT_EQ(parsed[1U].floatingValue(), 3.0);
-    EXPECT_EQ(parsed[2U].floatingValue(), 0.1);
-    EXPECT_DOUBLE_EQ(parsed[3U].floatingValue(), -2.5e-7);
-    EXPECT_DOUBLE_EQ(parsed[4U].floatingValue(), 1e300);
-    EXPECT_TRUE(parsed[5U].booleanValue());
-    EXPECT_EQ(parsed[6U].type(), JsonType::Null);
-
-    // Pretty printing: two-space indent, empty containers on one line.
-    JsonWriter pretty;
-    pretty.beginObject();
-    pretty.key("a");
-    pretty.beginArray();
-    pretty.endArray();
-    pretty.key("b");
-    pretty.beginObject();
-    pretty.key("c");
-    pretty.value(std::int32_t{1});
-    pretty.endObject();
-    pretty.endObject();
-    EXPECT_EQ(pretty.text(), "{\n  \"a\": [],\n  \"b\": {\n    \"c\": 1\n  }\n}\n");
-}
-
 TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
     const std::string original = R"({
         "version": 3, "lang": "fa", "ratio": 2.5, "big": 1e+2, "neg": -7, "on": true, "off": false, "nothing": null,
@@ -401,14 +331,14 @@ TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
         "files": [{"URL": "http://old/x", "checksum": "0", "location": "x", "required": 1, "game_data": 0}],
         "zzz": "after files"
     })";
-    const DocumentLoad load = parseServerDocument(original, "test document");
+    const DocumentLoad load = parseManifestDocument(original, "test document");
     ASSERT_TRUE(load.document) << load.error;
 
     const std::vector<ManifestEntry> entries = {
         {"http://h/Data/patch%20A.MPQ", "900150983cd24fb0d6963f7d28e17f72", "Data\\patch A.MPQ", 1, 1, 5'000'000'000},
         {"http://h/Wow.exe", "d41d8cd98f00b204e9800998ecf8427e", "Wow.exe", 0, 0, 3},
     };
-    const std::string merged = writeServerDocument(*load.document, entries);
+    const std::string merged = writeManifestDocument(*load.document, entries);
     JsonValue reread = parseClean(merged);
     ASSERT_EQ(reread.type(), JsonType::Object) << merged;
 
@@ -444,10 +374,10 @@ TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
     EXPECT_EQ(reread["files"][1u]["size"].asInt(), 3);
 
     // Writing the merged document again changes nothing: the output is stable.
-    EXPECT_EQ(writeServerDocument(reread, entries), merged);
+    EXPECT_EQ(writeManifestDocument(reread, entries), merged);
 
     // Without a document, only "files"; an empty list is an empty array the launcher loops over zero times.
-    const std::string empty = writeServerDocument(JsonValue::make(JsonType::Object), {});
+    const std::string empty = writeManifestDocument(JsonValue::make(JsonType::Object), {});
     EXPECT_EQ(empty, "{\n  \"files\": []\n}\n");
     EXPECT_EQ(parseClean(empty)["files"].arrayLength(), 0);
 }
@@ -455,17 +385,17 @@ TEST(ManifestDocument, MergeKeepsEveryOtherKeyAndReplacesOnlyFiles) {
 TEST(ManifestDocument, RefusesDocumentsTheParserHadToRepair) {
     for (const char* damaged :
          {"", "[1, 2]", "\"text\"", "{\"a\": 1,}", "{\"a\": [1 2]}", "{\"a\" 1}", "{\"a\": tru}"}) {
-        const DocumentLoad load = parseServerDocument(damaged, "'doc.json'");
+        const DocumentLoad load = parseManifestDocument(damaged, "'doc.json'");
         EXPECT_FALSE(load.document) << damaged;
         EXPECT_NE(load.error.find("'doc.json'"), std::string::npos) << load.error;
     }
     TempFolder folder;
-    EXPECT_TRUE(loadServerDocument(folder.path() / "new.json", true).document);
-    const DocumentLoad missing = loadServerDocument(folder.path() / "new.json", false);
+    EXPECT_TRUE(loadManifestDocument(folder.path() / "new.json", true).document);
+    const DocumentLoad missing = loadManifestDocument(folder.path() / "new.json", false);
     EXPECT_FALSE(missing.document);
     EXPECT_NE(missing.error.find("new.json"), std::string::npos) << missing.error;
     folder.write("doc.json", "{\"lang\": \"fa\"}  ");
-    const DocumentLoad ok = loadServerDocument(folder.path() / "doc.json", false);
+    const DocumentLoad ok = loadManifestDocument(folder.path() / "doc.json", false);
     ASSERT_TRUE(ok.document) << ok.error;
     EXPECT_EQ(JsonValue(*ok.document)["lang"].asText(), "fa");
 }

@@ -2,7 +2,7 @@
 // (a JSON true would read as 0), and the size in bytes for the launcher's download progress.
 #include "tools/manifest/ManifestEntry.hpp"
 
-#include "tools/manifest/JsonWriter.hpp"
+#include "net/JsonWriter.hpp"
 #include "tools/manifest/UrlPath.hpp"
 
 #include <algorithm>

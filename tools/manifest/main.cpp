@@ -3,9 +3,9 @@
 #include "tools/manifest/CommandLine.hpp"
 #include "tools/manifest/FolderScan.hpp"
 #include "tools/manifest/HashPool.hpp"
+#include "tools/manifest/ManifestDocument.hpp"
 #include "tools/manifest/ManifestEntry.hpp"
 #include "tools/manifest/ProgressLine.hpp"
-#include "tools/manifest/ServerDocument.hpp"
 #include "tools/manifest/UrlPath.hpp"
 
 #include <unistd.h>
@@ -62,7 +62,7 @@ int run(const std::vector<std::string>& arguments) {
     std::optional<JsonValue> document = JsonValue::make(JsonType::Object);
     const std::string& documentIn = !options.documentPath.empty() ? options.documentPath : options.mergeFrom;
     if (!documentIn.empty()) {
-        DocumentLoad load = loadServerDocument(documentIn, !options.documentPath.empty());
+        DocumentLoad load = loadManifestDocument(documentIn, !options.documentPath.empty());
         if (!load.document) {
             return ioError(load.error);
         }
@@ -117,7 +117,7 @@ int run(const std::vector<std::string>& arguments) {
         gameDataCount += entries.back().gameData;
     }
 
-    const std::string text = writeServerDocument(*document, entries);
+    const std::string text = writeManifestDocument(*document, entries);
     if (outputPath.empty()) {
         if (!writeToStdout(text)) {
             return ioError("cannot write to standard output");

@@ -1,8 +1,8 @@
 // Merge of the generated "files" array into the admin's document; members come out in the parser's key order,
 // which is the only order the launcher ever sees.
-#include "tools/manifest/ServerDocument.hpp"
+#include "tools/manifest/ManifestDocument.hpp"
 
-#include "tools/manifest/JsonWriter.hpp"
+#include "net/JsonWriter.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -15,7 +15,7 @@ constexpr const char* filesKey = "files";
 
 } // namespace
 
-DocumentLoad parseServerDocument(std::string_view text, const std::string& origin) {
+DocumentLoad parseManifestDocument(std::string_view text, const std::string& origin) {
     std::ostringstream diagnostics;
     JsonValue document = JsonValue::parse(text, diagnostics);
     if (!diagnostics.str().empty()) {
@@ -27,7 +27,7 @@ DocumentLoad parseServerDocument(std::string_view text, const std::string& origi
     return {std::move(document), {}};
 }
 
-DocumentLoad loadServerDocument(const std::filesystem::path& path, bool missingIsEmpty) {
+DocumentLoad loadManifestDocument(const std::filesystem::path& path, bool missingIsEmpty) {
     std::error_code error;
     if (missingIsEmpty && !std::filesystem::exists(path, error) && !error) {
         return {JsonValue::make(JsonType::Object), {}};
@@ -41,10 +41,10 @@ DocumentLoad loadServerDocument(const std::filesystem::path& path, bool missingI
     if (in.bad()) {
         return {std::nullopt, "cannot read '" + path.string() + "'"};
     }
-    return parseServerDocument(text.str(), "'" + path.string() + "'");
+    return parseManifestDocument(text.str(), "'" + path.string() + "'");
 }
 
-std::string writeServerDocument(const JsonValue& document, const std::vector<ManifestEntry>& entries) {
+std::string writeManifestDocument(const JsonValue& document, const std::vector<ManifestEntry>& entries) {
     JsonWriter writer;
     writer.beginObject();
     bool filesWritten = false;

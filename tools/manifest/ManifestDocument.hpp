@@ -17,11 +17,11 @@ struct DocumentLoad {
 /// Reads and parses `path`. A missing file gives an empty object when `missingIsEmpty` is set (a document
 /// written in place for the first time). Any fault the lenient parser reports fails the load, as does a root
 /// that is no object: writing back what the parser salvaged would silently drop the admin's settings.
-[[nodiscard]] DocumentLoad loadServerDocument(const std::filesystem::path& path, bool missingIsEmpty);
+[[nodiscard]] DocumentLoad loadManifestDocument(const std::filesystem::path& path, bool missingIsEmpty);
 
 /// The same for a text already in memory; `origin` names it in the error.
-[[nodiscard]] DocumentLoad parseServerDocument(std::string_view text, const std::string& origin);
+[[nodiscard]] DocumentLoad parseManifestDocument(std::string_view text, const std::string& origin);
 
 /// `document` as pretty-printed JSON with its "files" member replaced by `entries` (added when absent);
 /// every other member is kept with its value.
-[[nodiscard]] std::string writeServerDocument(const JsonValue& document, const std::vector<ManifestEntry>& entries);
+[[nodiscard]] std::string writeManifestDocument(const JsonValue& document, const std::vector<ManifestEntry>& entries);

@@ -1,5 +1,5 @@
 // The system's only JSON serialiser, shaped by what the launcher's parser does with each escape.
-#include "tools/manifest/JsonWriter.hpp"
+#include "net/JsonWriter.hpp"
 
 #include <cassert>
 #include <cmath>
