@@ -6,8 +6,9 @@ set -euo pipefail
 
 : "${BUILD:?the build tree}"
 : "${SRC:?the source tree}"
-LAUNCHER="$BUILD/app/varnhold-launcher"
-SERVER="$BUILD/tools/server/varnhold-server"
+# The Windows build's scenarios name the .exe and the native server of the Linux build instead.
+LAUNCHER=${LAUNCHER:-"$BUILD/app/varnhold-launcher"}
+SERVER=${SERVER:-"$BUILD/tools/server/varnhold-server"}
 
 WORK=$(mktemp -d /tmp/varnhold-e2e-XXXXXX)
 GAME="$WORK/game"
@@ -106,7 +107,7 @@ window_gone() { ! xwininfo -id "$1" >/dev/null 2>&1; }
 # answer_box TITLE KEY: finds the box, focuses it and presses KEY (Return = OK/Yes, Escape = No).
 answer_box() {
     local title=$1 key=$2 id
-    id=$(wait_window "$title" 20) || fail "no box titled '$title'"
+    id=$(wait_window "$title" "${BOX_WAIT:-20}") || fail "no box titled '$title'"
     # Without a window manager keys reach the box only once it has the focus; then they go through XTEST. A box
     # that is mapped but not yet listening (a loaded machine) misses the key: press again while it is still there.
     local deadline=$((SECONDS + 15))

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Under Wine, a server "version" above the launcher's: the box, the new launcher's address opened, exit code 1.
+source "$(dirname "$0")/winelib.sh"
+start_x
+install_standins
+touch "$GAME/Wow.exe"
+
+write_document "$WORK/document.json" '{"version": 4, "launcher_location": "https://varnhold.example/Launcher-4.zip",
+  "lang": "en", "files": [{"URL": "http://127.0.0.1:1/never.bin", "location": "never.bin", "required": 1}]}'
+start_server "$WORK/document.json"
+start_launcher
+answer_box Launcher Return
+wait_exit 30; rc=$EXIT_CODE
+[ "$rc" = 1 ] || fail "exit code $rc, expected 1"
+box_texts | grep -qx "Your launcher version is too old please download a new launcher from our website." \
+    || fail "the version box was not shown: $(box_texts)"
+# ShellExecuteW hands a web address to Wine's browser bridge, which asks the desktop's opener: the stand-in.
+for _ in $(seq 100); do [ -s "$WORK/xdg-open.log" ] && break; sleep 0.1; done
+grep -qx "https://varnhold.example/Launcher-4.zip" "$WORK/xdg-open.log" 2>/dev/null \
+    || fail "launcher_location was not opened: $(cat "$WORK/xdg-open.log" 2>/dev/null)"
+[ ! -e "$GAME/never.bin" ] || fail "the file list must not be touched"
+[ -z "$(xdotool search --name '^Varnhold Launcher$' 2>/dev/null || true)" ] || fail "a window was created"
+note "version too old under Wine: box, address opened, exit 1"

@@ -1,0 +1,28 @@
+# The shared end-to-end steps for the Windows build: the launcher's .exe runs under wine64 in the build's own Wine
+# prefix, against the Linux build's native launcher server. Its boxes are Wine windows titled by their caption.
+# Sourced by each scenario; BUILD, SRC, NATIVE_BUILD and WINE64 come from CTest, with the prefix settings.
+
+: "${NATIVE_BUILD:?the Linux build tree, for varnhold-server}"
+: "${WINE64:?the wine64 program}"
+LAUNCHER="$BUILD/app/varnhold-launcher.exe"
+SERVER="$NATIVE_BUILD/tools/server/varnhold-server"
+# Wine takes longer than zenity to map a box, all the more while it starts its server on a loaded machine.
+BOX_WAIT=60
+source "$SRC/tests/e2e/lib.sh"
+[ -x "$SERVER" ] || fail "no native varnhold-server in $NATIVE_BUILD"
+
+# The launcher under Wine in the game folder, talking to SERVER_URL (or to $1); sets LAUNCHER_PID. Wine's message
+# box channel writes each box's text to the output, which is how a scenario reads what the player was told. Its boxes
+# answer Return with the default button (OK, Yes) and "n" with No: a Yes/No box has no Cancel for Escape.
+start_launcher() {
+    local url=${1:-$SERVER_URL}
+    (cd "$GAME" && ALSOFT_DRIVERS=null VARNHOLD_SERVER_URL="$url" WINEDEBUG=trace+msgbox exec "$WINE64" "$LAUNCHER") \
+        >"$WORK/launcher.out" 2>&1 &
+    LAUNCHER_PID=$!
+    PIDS+=($LAUNCHER_PID)
+}
+
+# The texts of the boxes shown so far, one per line, in order.
+box_texts() {
+    sed -n 's/.*trace:msgbox:MSGBOX_OnInit L"\(.*\)"\r\{0,1\}$/\1/p' "$WORK/launcher.out"
+}
