@@ -9,8 +9,10 @@ set(VARNHOLD_SOURCE_sfml "https://github.com/SFML/SFML.git;2.6.2")
 set(VARNHOLD_SOURCE_curl "https://github.com/curl/curl.git;curl-8_11_1")
 # mpg123 1.33.5; later commits need CMake 3.27 for ports/cmake.
 set(VARNHOLD_SOURCE_mpg123 "https://github.com/madebr/mpg123.git;7525f293f1c4a64d76b8590d6f34f6b5499344be")
+# The tests' local servers: the version Debian ships to the Linux build, whose header there needs its library.
+set(VARNHOLD_SOURCE_httplib "https://github.com/yhirose/cpp-httplib.git;v0.11.4")
 
-foreach(name sfml curl mpg123)
+foreach(name sfml curl mpg123 httplib)
     list(GET VARNHOLD_SOURCE_${name} 0 repository)
     list(GET VARNHOLD_SOURCE_${name} 1 tag)
     set(extra "")
@@ -79,16 +81,15 @@ add_library(Deps::SFML ALIAS varnhold_sfml)
 add_library(Deps::CURL ALIAS libcurl_static)
 add_library(Deps::MPG123 ALIAS libmpg123)
 
-# cpp-httplib for the tests' local servers: Debian's header, used header-only. It is copied into a folder of its
-# own so that /usr/include, full of Linux headers, never joins the cross compiler's include path.
-set(VARNHOLD_HTTPLIB_HEADER /usr/include/httplib.h CACHE FILEPATH "cpp-httplib's single header")
-if(EXISTS ${VARNHOLD_HTTPLIB_HEADER})
-    file(COPY ${VARNHOLD_HTTPLIB_HEADER} DESTINATION ${PROJECT_BINARY_DIR}/httplib)
-    add_library(varnhold_httplib INTERFACE)
-    target_include_directories(varnhold_httplib SYSTEM INTERFACE ${PROJECT_BINARY_DIR}/httplib)
-    target_link_libraries(varnhold_httplib INTERFACE ws2_32 crypt32 Threads::Threads)
-    add_library(Deps::HTTPLIB ALIAS varnhold_httplib)
+# cpp-httplib, header-only: its own CMake project would look for OpenSSL, zlib and Brotli, which the tests need not.
+FetchContent_GetProperties(httplib)
+if(NOT httplib_POPULATED)
+    FetchContent_Populate(httplib)
 endif()
+add_library(varnhold_httplib INTERFACE)
+target_include_directories(varnhold_httplib SYSTEM INTERFACE ${httplib_SOURCE_DIR})
+target_link_libraries(varnhold_httplib INTERFACE ws2_32 crypt32 Threads::Threads)
+add_library(Deps::HTTPLIB ALIAS varnhold_httplib)
 
 # GoogleTest from Debian's source package, built with the cross compiler like everything else.
 set(VARNHOLD_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source tree")
