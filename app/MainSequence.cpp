@@ -6,6 +6,7 @@
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
 #include "net/ServerRequest.hpp"
+#include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
 #include "platform/Display.hpp"
 #include "sync/Launcher.hpp"
@@ -61,6 +62,9 @@ std::string serverAddress() {
 std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address) {
     JsonValue serverData;
     if (!fetchServerData(serverData, address)) {
+        // Given up because the launcher is being closed: nothing to tell anyone.
+        if (platform::CloseRequested())
+            return std::nullopt;
         // The language is not known yet, so both texts, English first.
         services.showError(message::serverUnreachableEnglish);
         services.showError(message::serverUnreachableFinglish);
@@ -104,6 +108,9 @@ int runLauncher() {
     const Services services = Services::platform();
 
     std::optional<StartupPlan> plan = runStartup(launcher, services, serverAddress());
+    // A close asked for during start-up ends the run as a close of the window would.
+    if (platform::CloseRequested())
+        return EXIT_SUCCESS;
     if (!plan)
         return EXIT_FAILURE;
 

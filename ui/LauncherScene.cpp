@@ -1,6 +1,7 @@
 // The scene: artwork decoded from memory, the borderless window, the frame loop, dragging and the custom cursor.
 #include "ui/LauncherScene.hpp"
 
+#include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
 #include "sync/Launcher.hpp"
 
@@ -269,6 +270,9 @@ void LauncherScene::run(Launcher& launcher, const SceneActions& actions) {
         sf::Event event;
         while (m_window->isOpen() && m_window->pollEvent(event))
             handleEvent(event, launcher, actions);
+        // The system asking the launcher to end (a logout, a shutdown) closes it as the close button does.
+        if (platform::CloseRequested())
+            m_window->close();
         followDrag();
 
         if (draw && m_window->isOpen()) {
