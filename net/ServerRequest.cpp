@@ -2,8 +2,8 @@
 #include "net/ServerRequest.hpp"
 
 #include "net/BuildConfig.hpp"
-
-#include <SFML/Network/Http.hpp>
+#include "net/Curl.hpp"
+#include "platform/CloseRequests.hpp"
 
 #include <charconv>
 #include <cstdlib>
@@ -13,8 +13,10 @@
 namespace {
 
 constexpr int maxQueryNumber = 32767; // what the server has always seen: rand()'s range on the original platform
-constexpr int firstSuccessStatus = 200;
-constexpr int firstNonSuccessStatus = 300;
+constexpr long firstSuccessStatus = 200;
+constexpr long firstNonSuccessStatus = 300;
+// The document and the program that Play starts come from this server: nothing but the web's two schemes.
+constexpr const char* allowedProtocols = "http,https";
 
 // Runs started within the same second send the same number: the seed is the time in whole seconds, so a caching
 // proxy in front of the server sees a fresh address at most once a second.
@@ -22,6 +24,26 @@ std::string queryNumber() {
     std::minstd_rand engine(static_cast<std::minstd_rand::result_type>(std::time(nullptr)));
     std::uniform_int_distribution<int> pick(0, maxQueryNumber);
     return std::to_string(pick(engine));
+}
+
+struct Reply {
+    std::size_t maxBytes;
+    std::string body;
+};
+
+std::size_t receiveReply(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* reply = static_cast<Reply*>(user);
+    const std::size_t bytes = size * count;
+    // A reply without a length that grows past the cap ends here (libcurl reports a write error).
+    if (bytes > reply->maxBytes - reply->body.size())
+        return 0;
+    reply->body.append(data, bytes);
+    return bytes;
+}
+
+// A launcher being closed during start-up gives up the request at once.
+int checkClose(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return platform::CloseRequested() ? 1 : 0;
 }
 
 } // namespace
@@ -36,7 +58,7 @@ ServerAddress parseServerAddress(const std::string& baseAddress) {
     }
     rest = rest.substr(0, rest.find('/'));
     std::string_view host = rest;
-    // A port after the last ':' (outside an IPv6 bracket) must reach that port: sf::Http takes it separately.
+    // A port after the last ':' (outside an IPv6 bracket) must reach that port.
     if (const auto colon = rest.rfind(':');
         colon != std::string_view::npos && rest.find(']', colon) == std::string_view::npos) {
         const std::string_view portText = rest.substr(colon + 1);
@@ -49,7 +71,6 @@ ServerAddress parseServerAddress(const std::string& baseAddress) {
     }
     if (host.empty())
         return {};
-    // sf::Http reads the scheme from the host text to choose its default port.
     result.host = scheme + std::string(host);
     return result;
 }
@@ -59,24 +80,50 @@ const std::string& ServerBaseAddress() {
     return address;
 }
 
-bool fetchServerData(JsonValue& serverData, const std::string& baseAddress) {
+bool fetchServerData(JsonValue& serverData, const std::string& baseAddress, const ServerRequestOptions& options) {
     const ServerAddress address = parseServerAddress(baseAddress);
-    if (address.host.empty())
+    if (address.host.empty() || curl::initialiseOnce())
+        return false;
+    const curl::EasyHandle easy(curl_easy_init());
+    if (!easy)
         return false;
 
-    sf::Http http(address.host, address.port);
-    sf::Http::Request request;
-    request.setMethod(sf::Http::Request::Post);
-    request.setUri("get_data.php?" + queryNumber());
-    request.setHttpVersion(1, 1);
-    request.setField("Content-Type", "application/x-www-form-urlencoded");
+    std::string url = address.host;
+    if (address.port != 0)
+        url += ":" + std::to_string(address.port);
+    url += "/get_data.php?" + queryNumber();
+    const curl::HeaderList headers(curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"));
+    Reply reply{options.maxBodyBytes, {}};
 
-    const sf::Http::Response response = http.sendRequest(request, sf::Time::Zero);
-    const int status = static_cast<int>(response.getStatus());
+    CURL* handle = easy.get();
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    // One POST with no fields, though it declares the form type: what the server has always been sent.
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, 0L);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    // A server that takes the connection and never answers must not hold start-up for ever with no window and no
+    // box: the whole exchange has a time limit, after which it counts as unreachable.
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.caFile.empty())
+        curl_easy_setopt(handle, CURLOPT_CAINFO, options.caFile.c_str());
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveReply);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkClose);
+
+    if (curl_easy_perform(handle) != CURLE_OK)
+        return false;
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     if (status < firstSuccessStatus || status >= firstNonSuccessStatus)
         return false;
-
-    const std::string body = response.getBody();
-    serverData = JsonValue::parse(body);
+    serverData = JsonValue::parse(reply.body);
     return true;
 }

@@ -1,12 +1,10 @@
 // One-file downloads through libcurl, written beside the target and renamed over it when complete.
 #include "sync/Downloader.hpp"
 
+#include "net/Curl.hpp"
 #include "platform/PartFile.hpp"
 
-#include <curl/curl.h>
-
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace {
@@ -21,11 +19,6 @@ constexpr long firstNonSuccessStatus = 300;
 // While no byte arrives libcurl calls its progress function only about once a second; waking this often to look
 // at the stop flag ends a transfer from a silent server promptly too.
 constexpr int stopCheckIntervalMs = 100;
-
-struct CurlDeleter {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 
 // Removes the transfer from the multi handle before either is cleaned up, as libcurl requires.
 class MultiTransfer {
@@ -83,17 +76,6 @@ CURLcode perform(CURL* easy, const StopFlag& stop) {
     return CURLE_RECV_ERROR;
 }
 
-std::optional<std::string> initialiseCurlOnce() {
-    static std::once_flag once;
-    static CURLcode result = CURLE_OK;
-    // curl_global_init is not thread-safe itself, and two workers start downloads at the same time.
-    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
-    if (result != CURLE_OK) {
-        return std::string("libcurl could not start: ") + curl_easy_strerror(result);
-    }
-    return std::nullopt;
-}
-
 struct Transfer {
     platform::PartFile* file;
     const StopFlag* stop;
@@ -147,11 +129,11 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& target,
     if (stop.load()) {
         return failure(DownloadError::Stopped, {});
     }
-    if (auto error = initialiseCurlOnce()) {
+    if (auto error = curl::initialiseOnce()) {
         return failure(DownloadError::Transfer, std::move(*error));
     }
-    const CurlHandle curl(curl_easy_init());
-    if (!curl) {
+    const curl::EasyHandle easy(curl_easy_init());
+    if (!easy) {
         return failure(DownloadError::Transfer, "libcurl could not create a transfer");
     }
     std::string createError;
@@ -162,7 +144,7 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& target,
 
     Transfer transfer{&*file, &stop};
     char curlError[CURL_ERROR_SIZE] = {};
-    CURL* handle = curl.get();
+    CURL* handle = easy.get();
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);

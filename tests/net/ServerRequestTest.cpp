@@ -2,13 +2,19 @@
 #include "net/ServerRequest.hpp"
 
 #include "support/LocalServer.hpp"
+#include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
+#include <thread>
 
+using namespace std::chrono_literals;
 using testing_support::LocalServer;
+using testing_support::TempFolder;
 
 namespace {
 
@@ -119,6 +125,73 @@ TEST_F(ServerRequestTest, RefusedConnectionIsAFailure) {
     JsonValue document;
     EXPECT_FALSE(fetchServerData(document, "http://127.0.0.1:" + std::to_string(port) + "/"));
     EXPECT_EQ(document.type(), JsonType::Null);
+}
+
+TEST_F(ServerRequestTest, SilentServersAndOverlongRepliesAreFailures) {
+    std::atomic<bool> silent{true};
+    m_server.server().Post("/get_data.php", [&silent](const httplib::Request&, httplib::Response& response) {
+        if (!silent) {
+            // 4 KiB with no length announced, so only the running count can stop it.
+            response.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
+                const std::string block(1024, ' ');
+                for (int i = 0; i < 4; ++i)
+                    sink.write(block.data(), block.size());
+                sink.done();
+                return true;
+            });
+            return;
+        }
+        while (silent)
+            std::this_thread::sleep_for(10ms);
+    });
+    ASSERT_TRUE(m_server.start());
+    ServerRequestOptions options;
+    options.timeout = 1s;
+    options.maxBodyBytes = 1024;
+
+    JsonValue document;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(fetchServerData(document, m_server.base(), options));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    silent = false;
+    EXPECT_FALSE(fetchServerData(document, m_server.base(), options));
+    EXPECT_EQ(document.type(), JsonType::Null);
+    options.maxBodyBytes = 4096;
+    EXPECT_TRUE(fetchServerData(document, m_server.base(), options));
+}
+
+// https with a throw-away certificate: refused while nothing vouches for it, accepted once it is trusted.
+TEST(ServerRequestHttpsTest, CertificatesAreCheckedAgainstTheTrustedOnes) {
+    const TempFolder folder;
+    const std::string key = (folder.path() / "key.pem").string();
+    const std::string certificate = (folder.path() / "cert.pem").string();
+    const std::string makeCertificate =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=127.0.0.1 "
+        "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+        key + " -out " + certificate + " 2>/dev/null";
+    ASSERT_EQ(std::system(makeCertificate.c_str()), 0) << makeCertificate;
+
+    httplib::SSLServer server(certificate.c_str(), key.c_str());
+    ASSERT_TRUE(server.is_valid());
+    server.Post("/get_data.php", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(R"({"version": 3})", "application/json");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread serving([&server] { server.listen_after_bind(); });
+    while (!server.is_running())
+        std::this_thread::sleep_for(1ms);
+    const std::string base = "https://127.0.0.1:" + std::to_string(port) + "/";
+
+    JsonValue document;
+    EXPECT_FALSE(fetchServerData(document, base)) << "an unknown certificate was accepted";
+    EXPECT_EQ(document.type(), JsonType::Null);
+    ServerRequestOptions trusting;
+    trusting.caFile = certificate;
+    EXPECT_TRUE(fetchServerData(document, base, trusting));
+    EXPECT_EQ(document["version"].asInt(), 3);
+    server.stop();
+    serving.join();
 }
 
 TEST(ServerAddressTest, ExplicitPortsAreKeptAndBadAddressesRefused) {
