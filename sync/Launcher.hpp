@@ -90,7 +90,8 @@ public:
     /// How many threads check files at once (0: one per core); call before startFileSync.
     void setCheckThreads(unsigned threads) noexcept { m_checkThreads = threads; }
 
-    // sync/MusicWorker.cpp: the music, driven from the main thread after the music worker's first start.
+    // sync/MusicWorker.cpp: the music, driven from the main thread after the music worker's first start. Once
+    // stopped, the track stays off when its download ends later, until restartMusic.
     void restartMusic();
     void stopMusic();
     /// Once per frame: restarts the track when the music is on and it has played to its end.
@@ -149,6 +150,7 @@ private:
 
     mutable std::mutex m_musicMutex; // guards m_music: the music worker starts it, the main thread drives it
     MusicPlayer m_music;
+    bool m_musicWanted = true; // false once the music was stopped, until it is switched on again; under m_musicMutex
     std::chrono::steady_clock::time_point m_musicStartedAt; // when the track last started, under m_musicMutex
 
     mutable std::mutex m_verifiedMutex; // guards m_verified: the checking threads record, the file worker saves

@@ -42,7 +42,10 @@ void Launcher::musicWorker(std::string url, std::string location, std::string ch
         const std::lock_guard lock(m_mutex);
         m_musicPath = fullPath;
     }
-    restartMusic();
+    // The player's choice stands: music switched off, or stopped by Play, before the track arrived stays off.
+    const std::lock_guard lock(m_musicMutex);
+    if (m_musicWanted)
+        restartMusicLocked();
 }
 
 std::string Launcher::musicPath() const {
@@ -52,6 +55,7 @@ std::string Launcher::musicPath() const {
 
 void Launcher::restartMusic() {
     const std::lock_guard lock(m_musicMutex);
+    m_musicWanted = true;
     restartMusicLocked();
 }
 
@@ -73,6 +77,7 @@ void Launcher::restartMusicLocked() {
 
 void Launcher::stopMusic() {
     const std::lock_guard lock(m_musicMutex);
+    m_musicWanted = false;
     const bool wasOn = m_musicOn.exchange(false);
     if (m_music.loaded() && m_music.stop() && wasOn) {
         platform::Print("Music: stopped\n");

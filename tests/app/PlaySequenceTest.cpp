@@ -3,6 +3,7 @@
 
 #include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
+#include "support/ToneWav.hpp"
 #include "sync/Launcher.hpp"
 
 #include <gtest/gtest.h>
@@ -118,10 +119,17 @@ TEST_F(PlaySequenceTest, WhileAdditionalFilesDownloadStopsMusicWarnsAndKeepsTheW
         released.wait_for(lock, std::chrono::seconds(20), [&] { return release; });
         response.set_content("optional", "application/octet-stream");
     });
+    const std::string track = toneWav(1.0, 22050, 1, 440.0);
+    server.server().Get("/theme.wav", [&track](const httplib::Request&, httplib::Response& response) {
+        response.set_content(track, "audio/wav");
+    });
     ASSERT_TRUE(server.start());
 
     Launcher launcher(m_folder.path().string());
     launcher.setLanguage(Language::Finglish);
+    launcher.startMusicDownload(server.base() + "theme.wav", "theme.wav", "");
+    ASSERT_TRUE(launcher.waitForMusicWorker(std::chrono::seconds(10)));
+    ASSERT_TRUE(launcher.musicOn()) << "the music plays before Play";
     launcher.setRealmlist((m_folder.path() / "Data/enUS/realmlist.wtf").string(),
                           "set realmlist logon.varnhold.example");
     FileEntry required;

@@ -5,11 +5,13 @@
 #include "tests/support/LocalServer.hpp"
 #include "tests/support/Md5.hpp"
 #include "tests/support/TempFolder.hpp"
+#include "tests/support/ToneWav.hpp"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -151,27 +153,7 @@ Heard listen(const Recorder::Sound& sound) {
 
 // A 16-bit PCM WAV of a sine tone, written here so the test needs no tools.
 void writeToneWav(const fs::path& path, int rate, int channels) {
-    const auto frames = static_cast<std::uint32_t>(trackSeconds * rate);
-    const auto dataBytes = static_cast<std::uint32_t>(frames * static_cast<std::uint32_t>(channels) * 2);
-    std::ofstream file(path, std::ios::binary);
-    auto put = [&file](auto value) { file.write(reinterpret_cast<const char*>(&value), sizeof(value)); };
-    file << "RIFF";
-    put(std::uint32_t{36 + dataBytes});
-    file << "WAVEfmt ";
-    put(std::uint32_t{16});
-    put(std::uint16_t{1});
-    put(static_cast<std::uint16_t>(channels));
-    put(static_cast<std::uint32_t>(rate));
-    put(static_cast<std::uint32_t>(rate * channels * 2));
-    put(static_cast<std::uint16_t>(channels * 2));
-    put(std::uint16_t{16});
-    file << "data";
-    put(dataBytes);
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const double value = 0.5 * std::sin(2.0 * std::numbers::pi * toneHz * i / rate);
-        for (int c = 0; c < channels; ++c)
-            put(static_cast<std::int16_t>(value * 32767));
-    }
+    std::ofstream(path, std::ios::binary) << testing_support::toneWav(trackSeconds, rate, channels, toneHz);
 }
 
 bool haveTool(const char* name) {
@@ -317,6 +299,28 @@ TEST_F(MusicPlayerTest, TheLauncherLoopsTheTrackAndRestartsItFromTheBeginning) {
     heard = listen(*sound);
     // A restart from where it stopped would leave only 0.3 s to hear.
     EXPECT_GT(heard.loudSeconds, trackSeconds - 0.15);
+}
+
+// Music the player switched off, or Play stopped, stays off when its download ends later.
+TEST_F(MusicPlayerTest, MusicStoppedBeforeItsDownloadEndedStaysOff) {
+    const std::string track = testing_support::toneWav(trackSeconds, trackRate, 1, toneHz);
+    std::atomic<bool> release{false};
+    LocalServer server;
+    server.server().Get("/tone.wav", [&](const httplib::Request&, httplib::Response& response) {
+        while (!release)
+            std::this_thread::sleep_for(5ms);
+        response.set_content(track, "audio/wav");
+    });
+    ASSERT_TRUE(server.start());
+
+    Launcher launcher(m_folder.path().string());
+    launcher.startMusicDownload(server.base() + "tone.wav", "music/tone.wav", md5Hex(track));
+    launcher.stopMusic();
+    release = true;
+    ASSERT_TRUE(launcher.waitForMusicWorker(10s));
+    EXPECT_FALSE(launcher.musicOn());
+    launcher.restartMusic();
+    EXPECT_TRUE(launcher.musicOn()) << "the track itself plays";
 }
 
 } // namespace
