@@ -1,6 +1,8 @@
 // Reads the keys of the server document into the launcher's own structures, each key once.
 #include "app/ServerDocument.hpp"
 
+#include "net/JsonText.hpp"
+
 #include <optional>
 
 namespace {
@@ -66,7 +68,7 @@ std::vector<std::string> readRealmLines(JsonValue& realms) {
     const std::int32_t count = realms.arrayLength();
     for (std::int32_t i = 0; i < count; ++i) {
         JsonValue& realm = realms[static_cast<std::uint32_t>(i)];
-        const std::string name = realm[realmName].asText();
+        const std::string name = decodeJsonText(realm[realmName].asText());
         const bool online = realm[realmState].asInt() == 1;
         lines.push_back(name + ": " + (online ? "Online" : "Offline"));
     }
@@ -95,7 +97,9 @@ ServerDocument readServerDocument(JsonValue& serverData) {
     JsonValue& music = serverData["music"];
     document.music = {music["URL"].asText(), music["location"].asText(), music["checksum"].asText()};
     document.realmlistLocations = readStrings(serverData["realmlist_locations"]);
-    document.realmlist = serverData["realmlist"].asText();
+    // What a person reads and what the game reads from its realm list file get their escapes decoded here, once;
+    // every other text keeps the escaped form asText gives.
+    document.realmlist = decodeJsonText(serverData["realmlist"].asText());
     document.files = readFileList(serverData["files"]);
     document.removals = readStrings(serverData["removes"]);
     document.languageCode = serverData["lang"].asText();
@@ -103,7 +107,7 @@ ServerDocument readServerDocument(JsonValue& serverData) {
     document.version = serverData["version"].asInt();
     document.launcherLocation = serverData["launcher_location"].asText();
     document.execute = serverData["execute"].asText();
-    document.announcement = serverData["announce"].asText();
+    document.announcement = decodeJsonText(serverData["announce"].asText());
     document.realmLines = readRealmLines(serverData["realms"]);
     document.links = readLinks(serverData);
     return document;

@@ -17,12 +17,13 @@ struct MusicSource {
     std::string checksum;
 };
 
-/// Everything the launcher takes from the server's document. Texts are as `asText` gives them: the JSON escapes
-/// of the stored bytes are kept, not decoded.
+/// Everything the launcher takes from the server's document. The texts a person reads (announcement, realm names)
+/// and the realm list have their escapes decoded (decodeJsonText); every other text is as `asText` gives it, with
+/// the JSON escapes of the stored bytes kept.
 struct ServerDocument {
     MusicSource music;                           // "music"
     std::vector<std::string> realmlistLocations; // "realmlist_locations": candidate folders, in order
-    std::string realmlist;                       // "realmlist": the realm list file's whole text
+    std::string realmlist;                       // "realmlist": the realm list file's whole text, decoded
     std::vector<FileEntry> files;                // "files": one entry per file and location
     std::vector<std::string> removals;           // "removes", in array order
     std::string languageCode;                    // "lang" as sent

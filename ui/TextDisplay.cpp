@@ -1,4 +1,4 @@
-// The window's texts and the decoding of the server's announcement escapes.
+// The window's texts, and the reading of their bytes as characters.
 #include "ui/TextDisplay.hpp"
 
 #include "platform/TextRaster.hpp"
@@ -12,36 +12,6 @@ namespace {
 
 constexpr std::string_view initialAnnouncement = "Loading...";
 constexpr TextPair initialStatus{"Checking the launcher server...", "Check launcher server..."};
-constexpr std::size_t escapeLength = 6; // backslash, 'u' and four hex digits
-constexpr std::size_t escapeDigits = 4;
-
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The leading hex digits of up to four characters after "\u"; reading stops at the first that is not one.
-std::uint32_t escapeValue(std::string_view digits) {
-    std::uint32_t value = 0;
-    for (const char c : digits.substr(0, escapeDigits)) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            break;
-        value = value * 16 + static_cast<std::uint32_t>(digit);
-    }
-    return value;
-}
-
 // Length of the valid UTF-8 sequence at the start of `bytes` and its code point; 0 when it is not one.
 std::size_t decodeUtf8(std::string_view bytes, std::uint32_t& codePoint) {
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
@@ -76,61 +46,24 @@ std::size_t decodeUtf8(std::string_view bytes, std::uint32_t& codePoint) {
     return length;
 }
 
-bool isHighSurrogate(std::uint32_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(std::uint32_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 } // namespace
 
-sf::String decodeAnnouncement(std::string text) {
-    replaceAll(text, "\\\\u", "\\u");
-    replaceAll(text, "\\n", "\n");
-
-    constexpr std::uint32_t replacement = 0xFFFD;
+sf::String decodeDisplayText(std::string_view text) {
     std::basic_string<sf::Uint32> decoded;
-    std::uint32_t pendingHigh = 0; // a high surrogate waiting for the low half of its pair
-    const auto flushPending = [&] {
-        if (pendingHigh != 0)
-            decoded.push_back(replacement);
-        pendingHigh = 0;
-    };
-
-    const std::string_view view = text;
+    decoded.reserve(text.size());
     std::size_t at = 0;
-    while (at < view.size()) {
-        if (view[at] == '\\' && at + 1 < view.size() && view[at + 1] == 'u') {
-            const std::uint32_t unit = escapeValue(view.substr(at + 2));
-            at += escapeLength;
-            // A pair of escapes may spell one character beyond the 16-bit range; the display needs it whole.
-            if (isLowSurrogate(unit) && pendingHigh != 0) {
-                decoded.push_back(0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00));
-                pendingHigh = 0;
-                continue;
-            }
-            flushPending();
-            if (isHighSurrogate(unit))
-                pendingHigh = unit;
-            else if (isLowSurrogate(unit))
-                decoded.push_back(replacement);
-            else if (unit != 0) // a zero would cut the text short where it is handed on as a C string
-                decoded.push_back(unit);
-            continue;
-        }
-        flushPending();
+    while (at < text.size()) {
         std::uint32_t codePoint = 0;
-        // Raw UTF-8 from the server is kept as the characters it spells; a byte that is not UTF-8 is widened.
-        if (const std::size_t length = decodeUtf8(view.substr(at), codePoint); length > 0) {
+        // UTF-8 is kept as the characters it spells; a byte that is not UTF-8 (a Latin-1 "é") is widened on its own
+        // instead of turning the rest of the text into replacement boxes.
+        if (const std::size_t length = decodeUtf8(text.substr(at), codePoint); length > 0) {
             decoded.push_back(codePoint);
             at += length;
         } else {
-            decoded.push_back(static_cast<std::uint8_t>(view[at]));
+            decoded.push_back(static_cast<std::uint8_t>(text[at]));
             ++at;
         }
     }
-    flushPending();
     return sf::String(decoded);
 }
 
@@ -154,12 +87,12 @@ void TextDisplay::setStatus(const std::string& text) {
     m_statusShown = true;
     ++m_revision;
     m_statusSource = text;
-    m_statusLabel = sf::Text(sf::String::fromUtf8(text.begin(), text.end()), m_font, statusCharacterSize);
+    m_statusLabel = sf::Text(decodeDisplayText(text), m_font, statusCharacterSize);
     m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
 }
 
 void TextDisplay::setAnnouncement(const std::string& text) {
-    m_announcementLabel = sf::Text(decodeAnnouncement(text), m_font, announcementCharacterSize);
+    m_announcementLabel = sf::Text(decodeDisplayText(text), m_font, announcementCharacterSize);
     m_announcementLabel.setPosition(announcementLeft, announcementTop);
     // A new announcement needs a new image; a stale one would show the old text.
     m_announcementImageMade = false;
@@ -167,7 +100,7 @@ void TextDisplay::setAnnouncement(const std::string& text) {
 }
 
 void TextDisplay::addRealmLine(const std::string& text) {
-    sf::Text line(sf::String::fromUtf8(text.begin(), text.end()), m_font, realmCharacterSize);
+    sf::Text line(decodeDisplayText(text), m_font, realmCharacterSize);
     line.setPosition(realmLeft, realmLineHeight * (static_cast<float>(m_realmLines.size()) + realmFirstRow));
     m_realmLines.push_back(std::move(line));
     ++m_revision;

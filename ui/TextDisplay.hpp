@@ -12,12 +12,12 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-/// The announcement as the server writes it, made readable: "\\u" reduced to "\u", "\n" (backslash, n) made a line
-/// feed, and each "\uXXXX" (four hex digits, fewer at the end) made that UTF-16 code unit. Other bytes are read as
-/// UTF-8 where they form valid UTF-8 and widened one by one where they do not.
-[[nodiscard]] sf::String decodeAnnouncement(std::string text);
+/// A text's bytes as characters: UTF-8 where they form valid UTF-8, any other byte widened on its own. Escapes are
+/// not looked at: the server document's texts arrive decoded.
+[[nodiscard]] sf::String decodeDisplayText(std::string_view text);
 
 class TextDisplay {
 public:
@@ -49,6 +49,7 @@ public:
 
     /// The status line, UTF-8; the text object is rebuilt only when the text changed.
     void setStatus(const std::string& text);
+    /// The announcement, its escapes already decoded; line feeds break it into lines.
     void setAnnouncement(const std::string& text);
     /// One realm line (UTF-8), below those already added.
     void addRealmLine(const std::string& text);

@@ -106,6 +106,17 @@ TEST(ServerDocumentTest, RealmLinesSayOnlineOnlyForTheInteger1) {
     EXPECT_EQ(document.realmLines, expected);
 }
 
+// What people read and what the game reads from realmlist.wtf is decoded; paths and addresses keep asText's form.
+TEST(ServerDocumentTest, TextsForPeopleAndTheRealmListAreDecoded) {
+    const ServerDocument document = read(R"({"announce": "Say \"hi\"\there",
+        "realms": [["Caf\u00e9 \ud83d\ude00", 1]], "realmlist": "set realmlist a\r\nset patchlist b",
+        "execute": "bin\\game.exe"})");
+    EXPECT_EQ(document.announcement, "Say \"hi\"\there");
+    EXPECT_EQ(document.realmLines, std::vector<std::string>{"Caf\xc3\xa9 \xf0\x9f\x98\x80: Online"});
+    EXPECT_EQ(document.realmlist, "set realmlist a\r\nset patchlist b");
+    EXPECT_EQ(document.execute, "bin\\\\game.exe");
+}
+
 TEST(ServerDocumentTest, StringListsKeepOrderAndNonStringsReadEmpty) {
     const ServerDocument document = read(R"({"removes": ["Data/patch-x.mpq", "C:/full/path.txt", 3, "Wow.exe"],
         "realmlist_locations": ["WTF/", 4, "Data/enUS/"]})");

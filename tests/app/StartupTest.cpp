@@ -147,7 +147,7 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
     EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "Data/enUS/realmlist.wtf").string());
     EXPECT_EQ(plan->play.launchTarget, (m_folder.path() / "Wow.exe").string());
     EXPECT_EQ(plan->play.removals, (std::vector<std::string>{"Data/old.mpq", "C:\\\\elsewhere.txt"}));
-    EXPECT_EQ(plan->announcement, "Hello\\\\nWorld");
+    EXPECT_EQ(plan->announcement, R"(Hello\nWorld)"); // JSON "\\n" is a backslash and an n, not a line break
     EXPECT_EQ(plan->realmLines, (std::vector<std::string>{"Alpha: Online", "Beta: Offline"}));
     EXPECT_EQ(plan->languageCode, "fa");
     EXPECT_EQ(plan->links.vote, "https://vote.example/");

@@ -13,52 +13,14 @@ std::u32string utf32(const sf::String& text) {
 }
 
 std::u32string decoded(const std::string& text) {
-    return utf32(decodeAnnouncement(text));
+    return utf32(decodeDisplayText(text));
 }
 
-TEST(DecodeAnnouncement, LineBreaksAndEscapes) {
-    EXPECT_EQ(decoded("Welcome"), U"Welcome");
+TEST(DecodeDisplayText, Utf8IsReadAndOtherBytesWidened) {
     EXPECT_EQ(decoded(""), U"");
-    EXPECT_EQ(decoded(R"(First line\nSecond line)"), U"First line\nSecond line");
-    EXPECT_EQ(decoded(R"(\n\n)"), U"\n\n");
-    // A lone backslash or one before another letter stays as it is.
-    EXPECT_EQ(decoded(R"(C:\games\x)"), U"C:\\games\\x");
-
-    EXPECT_EQ(decoded(R"(\u0633)"), U"\u0633");
-    EXPECT_EQ(decoded(R"(\u0633\u0644\u0627\u0645)"), U"\u0633\u0644\u0627\u0645");
-    EXPECT_EQ(decoded(R"(\u00e9t\u00C9)"), U"\u00e9t\u00c9"); // either case of hex digits
-    EXPECT_EQ(decoded(R"(Hi \u0041BC)"), U"Hi ABC");          // exactly four digits are read
-    // A doubled backslash before "u" is reduced to one and then decoded.
-    EXPECT_EQ(decoded(R"(\\u0633)"), U"\u0633");
-    EXPECT_EQ(decoded(R"(a\\u0041\\u0042)"), U"aAB");
-    // The reduction goes on after what it inserted: three backslashes leave a backslash and an escape.
-    EXPECT_EQ(decoded(R"(\\\u0041)"), U"\\A");
-    // The line break rule knows no doubled form: the first backslash stays.
-    EXPECT_EQ(decoded(R"(\\n)"), U"\\\n");
-    // An escaped line break mixed with escapes.
-    EXPECT_EQ(decoded(R"(\u0633\n\u0645)"), U"\u0633\n\u0645");
-}
-
-TEST(DecodeAnnouncement, ShortAndOddEscapes) {
-    // At the end of the text an escape reads whatever characters remain.
-    EXPECT_EQ(decoded(R"(ab\u63)"), U"abc");
-    EXPECT_EQ(decoded(R"(ab\u4)"), U"ab\u0004");
-    EXPECT_EQ(decoded(R"(ab\u)"), U"ab");
-    // Reading stops at the first character that is not a hex digit; the escape still takes six characters.
-    EXPECT_EQ(decoded(R"(\u41zzQ)"), U"AQ");
-    // A zero would end the text where it is handed on as a C string: it is left out.
-    EXPECT_EQ(decoded(R"(a\u0000b)"), U"ab");
-    // A pair of escapes for one character beyond 16 bits is joined; halves without their partner are replaced.
-    EXPECT_EQ(decoded(R"(\ud83d\ude00!)"), U"\U0001F600!");
-    EXPECT_EQ(decoded(R"(\ud83dx)"), U"\uFFFDx");
-    EXPECT_EQ(decoded(R"(\ude00x)"), U"\uFFFDx");
-}
-
-TEST(DecodeAnnouncement, RawBytes) {
-    // UTF-8 from the server keeps its characters; bytes that are not UTF-8 are widened one by one.
     EXPECT_EQ(decoded("\xd8\xb3\xd9\x84\xd8\xa7\xd9\x85"), U"\u0633\u0644\u0627\u0645");
-    EXPECT_EQ(decoded("caf\xc3\xa9 \u0041"), U"caf\u00e9 A");
-    EXPECT_EQ(decoded("\xe9t\xe9"), U"\u00e9t\u00e9");
+    EXPECT_EQ(decoded("caf\xc3\xa9 \\u0041\n"), U"caf\u00e9 \\u0041\n"); // escapes are not the display's business
+    EXPECT_EQ(decoded("Caf\xe9 Noir"), U"Caf\u00e9 Noir");
     EXPECT_EQ(decoded("\xc0\x80"), U"\u00c0\u0080"); // an over-long form is not UTF-8
     EXPECT_EQ(decoded("\xe2\x82"), U"\u00e2\u0082"); // nor is a cut-off sequence
 }
@@ -129,11 +91,14 @@ TEST_F(TextDisplayTest, RealmLinesStackDownFrom180) {
 
     texts.addRealmLine("K\xc3\xb6nigsberg: Online");
     EXPECT_EQ(utf32(texts.realmLines().back().getString()), U"K\u00f6nigsberg: Online");
+    // A Latin-1 name keeps its letters instead of losing the ones after the odd byte.
+    texts.addRealmLine("Caf\xe9 Noir: Offline");
+    EXPECT_EQ(utf32(texts.realmLines().back().getString()), U"Caf\u00e9 Noir: Offline");
 }
 
 TEST_F(TextDisplayTest, AnnouncementIsDecodedAndPlaced) {
     TextDisplay texts(font, Language::Finglish);
-    texts.setAnnouncement(R"(Server \u0633 open\nSee you)");
+    texts.setAnnouncement("Server \xd8\xb3 open\nSee you");
     EXPECT_EQ(utf32(texts.announcementLabel().getString()), U"Server \u0633 open\nSee you");
     EXPECT_EQ(texts.announcementLabel().getPosition(), sf::Vector2f(20.f, 60.f));
     EXPECT_EQ(texts.announcementLabel().getCharacterSize(), 16u);
