@@ -1,14 +1,17 @@
 // Message boxes on Linux: the desktop's own dialog program, else a box drawn with SFML, else standard error.
 #include "platform/Dialogs.hpp"
 
-#include "platform/Diagnostics.hpp"
 #include "platform/linux/DisplayText.hpp"
 #include "platform/linux/MessageBoxWindow.hpp"
 #include "platform/linux/Spawn.hpp"
+#include "platform/linux/UniqueFd.hpp"
 #include "platform/linux/X11Display.hpp"
 
-#include <cstdio>
+#include <sys/socket.h>
+#include <sys/un.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +55,37 @@ std::optional<Backend> forcedBackend() {
     return std::nullopt;
 }
 
+// A Wayland compositor answers on its socket: WAYLAND_DISPLAY as it stands when absolute, else inside
+// XDG_RUNTIME_DIR, as the Wayland client library looks it up.
+bool waylandAnswers() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (name == nullptr || *name == '\0') {
+        return false;
+    }
+    std::string path = name;
+    if (path.front() != '/') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime == nullptr || *runtime == '\0') {
+            return false;
+        }
+        path = std::string(runtime) + "/" + path;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const UniqueFd socketFd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return socketFd && connect(socketFd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+// A display named in the environment may still be gone: a stale DISPLAY after ssh or su names a server that no
+// longer answers, and zenity then ends with 1, the very code of No, without showing anything.
+bool displayAnswers() {
+    return (environmentSet("DISPLAY") && detail::openX11Display()) || waylandAnswers();
+}
+
 bool onKdeDesktop() {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     return desktop != nullptr && std::string_view(desktop).find("KDE") != std::string_view::npos;
@@ -59,9 +93,9 @@ bool onKdeDesktop() {
 
 // The order to try; each one that cannot show its box hands over to the next. Standard error always works.
 std::vector<Backend> backendsToTry() {
-    // With no display no box can show, whatever was asked for; a dialog program would only fail in its own way
-    // (zenity then answers like No and nothing is printed at all).
-    if (!environmentSet("DISPLAY") && !environmentSet("WAYLAND_DISPLAY")) {
+    // With no display that answers no box can show, whatever was asked for; a dialog program would only fail in
+    // its own way (zenity then answers like No and nothing is printed at all).
+    if (!displayAnswers()) {
         return {Backend::Stderr};
     }
     if (const std::optional<Backend> forced = forcedBackend()) {
@@ -154,8 +188,7 @@ std::optional<bool> askSfml(std::string_view caption, std::string_view text, boo
 
 // With nobody to ask, the answer is No: nothing large may start unasked.
 bool reportOnStandardError(std::string_view caption, std::string_view text) {
-    PrintError("%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
-               text.data());
+    detail::printMessageBoxText(caption, text);
     return false;
 }
 

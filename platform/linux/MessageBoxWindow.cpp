@@ -1,6 +1,7 @@
 // A small modal box drawn with SFML shapes and a system font; it must answer keys even when no font loads.
 #include "platform/linux/MessageBoxWindow.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/linux/DisplayText.hpp"
 
 #include <SFML/Graphics.hpp>
@@ -216,8 +217,22 @@ sf::FloatRect messageBoxButtonArea(std::size_t index, MessageButtons buttons, sf
     return {left, top, buttonWidth, buttonHeight};
 }
 
+void printMessageBoxText(std::string_view caption, std::string_view text) {
+    PrintError("%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
+               text.data());
+}
+
 bool runMessageBoxWindow(std::string_view caption, std::string_view text, MessageButtons buttons) {
     const std::optional<sf::Font> font = loadSystemFont();
+    return runMessageBoxWindow(caption, text, buttons, font ? &*font : nullptr);
+}
+
+bool runMessageBoxWindow(std::string_view caption, std::string_view text, MessageButtons buttons,
+                         const sf::Font* font) {
+    if (font == nullptr) {
+        // A box with no words would be answered blind.
+        printMessageBoxText(caption, text);
+    }
     const float textWidth = static_cast<float>(windowWidth) - textLeft() - margin;
 
     sf::String body;
@@ -294,7 +309,7 @@ bool runMessageBoxWindow(std::string_view caption, std::string_view text, Messag
             label.setPosition(textLeft(), std::round(margin + (contentHeight - textHeight) / 2));
             window.draw(label);
         }
-        drawButtons(window, buttons, font ? &*font : nullptr, hovered);
+        drawButtons(window, buttons, font, hovered);
         window.display();
     }
     return false;

@@ -87,6 +87,14 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
+// The test program's own X server, started at first use and shared by every test: SFML keeps its connection to
+// the first display it opens until the process ends, so the server must outlive every test. It ends with the
+// test program (the parent-death signal), never before.
+std::string privateDisplay() {
+    static const std::string display = testing_support::startPrivateDisplay();
+    return display;
+}
+
 class DialogProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -94,6 +102,8 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_root = pattern;
         fs::create_directories(m_root + "/bin");
+        m_xdpyinfo = platform::detail::findProgram("xdpyinfo");
+        ASSERT_FALSE(m_xdpyinfo.empty()) << "xdpyinfo (x11-utils) tells the stand-ins whether the display opens";
         // Only the stand-ins are on PATH, so a real zenity on this machine never opens a box here.
         m_environment.set("PATH", m_root + "/bin");
         m_environment.set("DISPLAY", deadDisplay);
@@ -106,11 +116,14 @@ protected:
         fs::remove_all(m_root, ignored);
     }
 
-    // A dialog program that records its arguments (NUL-terminated) and answers with `exitCode`.
+    // A dialog program that records its arguments (NUL-terminated) and answers with `exitCode`. Like zenity and
+    // kdialog it ends with 1, the code of No, when its display does not open.
     void installStandIn(const std::string& name, int exitCode) {
         const std::string path = m_root + "/bin/" + name;
-        std::ofstream(path) << "#!/bin/sh\nprintf '%s\\000' \"$@\" > '" << m_root << "/" << name << ".args'\nexit "
-                            << exitCode << "\n";
+        std::ofstream(path) << "#!/bin/sh\nprintf '%s\\000' \"$@\" > '" << m_root << "/" << name << ".args'\n'"
+                            << m_xdpyinfo
+                            << "' >/dev/null 2>&1 || { echo \"cannot open display: $DISPLAY\" >&2; exit 1; }\n"
+                            << "exit " << exitCode << "\n";
         fs::permissions(path, fs::perms::owner_all);
     }
 
@@ -129,7 +142,23 @@ protected:
     }
 
     std::string m_root;
+    std::string m_xdpyinfo;
     ScopedEnvironment m_environment;
+};
+
+// Dialog programs asked on a display that answers.
+class LiveDialogProgramTest : public DialogProgramTest {
+protected:
+    void SetUp() override {
+        // Looked for before the stand-ins take over PATH.
+        if (platform::detail::findProgram("Xvfb").empty()) {
+            GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+        }
+        const std::string display = privateDisplay();
+        ASSERT_FALSE(display.empty()) << "Xvfb did not report a display";
+        DialogProgramTest::SetUp();
+        m_environment.set("DISPLAY", display);
+    }
 };
 
 TEST_F(DialogProgramTest, StandardErrorBackendPrintsTheLineAndAnswersNo) {
@@ -164,7 +193,7 @@ TEST_F(DialogProgramTest, WithoutAnyDisplayTheAnswerIsNo) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Download the Game: Again?\n");
 }
 
-TEST_F(DialogProgramTest, ZenityGetsTheTextAsPlainArguments) {
+TEST_F(LiveDialogProgramTest, ZenityGetsTheTextAsPlainArguments) {
     installStandIn("zenity", 0);
     // Markup, a line break, a Latin-1 byte, a control character and a NUL: shown literally, never cut short.
     constexpr char raw[] = "Lotfan <b>&amp;</b>\r\nline caf\xE9 \x01 nul\0end";
@@ -183,9 +212,31 @@ TEST_F(DialogProgramTest, ZenityGetsTheTextAsPlainArguments) {
     EXPECT_TRUE(argumentsOf("zenity"));
 }
 
-TEST_F(DialogProgramTest, ABoxThatNeverShowsFallsBackToStandardError) {
-    // zenity ends with 255 when it cannot open its display; SFML cannot open it either.
+TEST_F(DialogProgramTest, AStaleDisplayFallsBackToStandardError) {
+    // DISPLAY names a server that is gone (a stale one after ssh or su): a dialog program would end with 1 and be
+    // taken for No, so none is started and the text goes to standard error.
+    installStandIn("zenity", 0);
+    testing::internal::CaptureStderr();
+    const bool answer = platform::AskYesNo(questionCaption, "Download?");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Download the Game: Download?\n");
+    EXPECT_FALSE(answer);
+    testing::internal::CaptureStderr();
+    platform::ShowError("Lotfan sabr konid ...");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Launcher: Lotfan sabr konid ...\n");
+    EXPECT_FALSE(argumentsOf("zenity")) << "a dialog program was started on a display that does not answer";
+
+    // Forced, too.
+    m_environment.set("VARNHOLD_DIALOG", "zenity");
+    testing::internal::CaptureStderr();
+    platform::ShowError("forced");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Launcher: forced\n");
+    EXPECT_FALSE(argumentsOf("zenity"));
+}
+
+TEST_F(LiveDialogProgramTest, ABoxThatNeverShowsFallsBackToStandardError) {
+    // A dialog program that fails in its own way (a crash, here 255) hands over to the next backend.
     installStandIn("zenity", 255);
+    m_environment.set("VARNHOLD_DIALOG", "zenity");
     testing::internal::CaptureStderr();
     const bool answer = platform::AskYesNo(questionCaption, "Download?");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Download the Game: Download?\n");
@@ -199,7 +250,7 @@ TEST_F(DialogProgramTest, ABoxThatNeverShowsFallsBackToStandardError) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Launcher: Lotfan sabr konid ...\n");
 }
 
-TEST_F(DialogProgramTest, KdeDesktopsUseKdialog) {
+TEST_F(LiveDialogProgramTest, KdeDesktopsUseKdialog) {
     installStandIn("zenity", 1);
     installStandIn("kdialog", 0);
     m_environment.set("XDG_CURRENT_DESKTOP", "ubuntu:KDE");
@@ -225,14 +276,6 @@ TEST_F(DialogProgramTest, KdeDesktopsUseKdialog) {
     fs::remove(m_root + "/bin/kdialog");
     EXPECT_FALSE(platform::AskYesNo(questionCaption, "kde"));
     EXPECT_TRUE(argumentsOf("zenity"));
-}
-
-// The test program's own X server, started at first use and shared by every test: SFML keeps its connection to
-// the first display it opens until the process ends, so the server must outlive every test. It ends with the
-// test program (the parent-death signal), never before.
-std::string privateDisplay() {
-    static const std::string display = testing_support::startPrivateDisplay();
-    return display;
 }
 
 std::string run(const std::string& command) {
@@ -384,6 +427,23 @@ TEST_F(SfmlDialogTest, KeysAnswerTheBox) {
         pressKey(question, key);
         EXPECT_EQ(answerOf(asked), expected);
     }
+}
+
+TEST_F(SfmlDialogTest, WithoutAFontTheTextGoesToStandardErrorToo) {
+    testing::internal::CaptureStderr();
+    auto shown = inBackground([] {
+        return platform::detail::runMessageBoxWindow("Launcher", "Please wait ...",
+                                                     platform::detail::MessageButtons::Ok, nullptr);
+    });
+    const std::string box = findWindow("Launcher");
+    if (!box.empty()) {
+        pressKey(box, "Return");
+    }
+    const std::optional<bool> answer = answerOf(shown);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(box.empty()) << "no window titled Launcher";
+    EXPECT_EQ(answer, true);
+    EXPECT_NE(printed.find("Launcher: Please wait ...\n"), std::string::npos) << printed;
 }
 
 TEST_F(SfmlDialogTest, ButtonsAnswerClicks) {
