@@ -18,7 +18,8 @@ DirectoryCheck DirectoryExists(const std::string& path) {
 }
 
 bool FileExists(const std::string& path, std::string& fullPath) {
-    fullPath = platform::FullPath(path);
+    // A game folder copied from Windows spells its names as that file system let it ("WoW.exe").
+    fullPath = platform::FullPathIgnoringCase(path);
     // A folder opens for reading on this OS but is no program to start.
     return !fullPath.empty() && !platform::IsDirectory(fullPath) && VerifyFile(fullPath, {});
 }

@@ -15,7 +15,8 @@ struct DirectoryCheck {
 /// FullPath of `path` and whether it is an existing folder.
 [[nodiscard]] DirectoryCheck DirectoryExists(const std::string& path);
 
-/// True when `path` can be opened for reading; `fullPath` receives its full path either way.
+/// True when `path` can be opened for reading; `fullPath` receives its full path either way. A name missing as
+/// written is looked for in any letter case (FullPathIgnoringCase), and `fullPath` then names what was found.
 [[nodiscard]] bool FileExists(const std::string& path, std::string& fullPath);
 
 /// "./Wow.exe" present: the full download stays off. Missing: the folder box and the download question; true

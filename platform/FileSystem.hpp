@@ -12,6 +12,12 @@ namespace platform {
 /// There is no length limit.
 [[nodiscard]] std::string FullPath(std::string_view path);
 
+/// FullPath of `path`, where a name that does not exist is replaced by the one in its folder that differs from it
+/// only in the case of ASCII letters: a game folder copied from Windows may hold "WoW.exe" or "DATA" where the
+/// server says "Wow.exe" and "Data". Names that exist as written stay, and so do names with no such twin; of
+/// several twins the first in byte order is taken. Where the file system ignores case already, FullPath itself.
+[[nodiscard]] std::string FullPathIgnoringCase(std::string_view path);
+
 /// True when `path` names an existing folder (symbolic links followed). `path` goes through FullPath first.
 [[nodiscard]] bool IsDirectory(const std::string& path);
 

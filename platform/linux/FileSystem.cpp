@@ -1,10 +1,13 @@
 // Linux paths for a launcher whose servers think in Windows paths: both separators, lexical full paths.
 #include "platform/FileSystem.hpp"
 
-#include <cerrno>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,45 @@ std::string_view withoutTrailingSeparator(std::string_view fullPath) {
         fullPath.remove_suffix(1);
     }
     return fullPath;
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// The entry of `folder` that spells `name` with other letter case; the first in byte order, so that the choice
+// does not depend on the order the file system lists them in.
+std::optional<std::string> caseTwin(const std::string& folder, std::string_view name) {
+    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "/" : folder.c_str()));
+    if (!dir) {
+        return std::nullopt;
+    }
+    std::optional<std::string> twin;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string_view entryName = entry->d_name;
+        if (sameIgnoringAsciiCase(entryName, name) && (!twin || entryName < *twin)) {
+            twin = std::string(entryName);
+        }
+    }
+    return twin;
 }
 
 } // namespace
@@ -89,6 +131,37 @@ std::string FullPath(std::string_view path) {
         result += '/';
     }
     return result;
+}
+
+std::string FullPathIgnoringCase(std::string_view path) {
+    const std::string full = FullPath(path);
+    if (full.empty() || exists(full)) {
+        return full;
+    }
+    // Name by name from the root: each name that exists as written is kept, a missing one takes its twin.
+    std::string resolved;
+    std::size_t start = 1;
+    while (start < full.size()) {
+        std::size_t end = full.find('/', start);
+        if (end == std::string::npos) {
+            end = full.size();
+        }
+        const std::string_view name = std::string_view(full).substr(start, end - start);
+        std::string candidate = resolved + "/" + std::string(name);
+        if (!exists(candidate)) {
+            const std::optional<std::string> twin = caseTwin(resolved, name);
+            if (!twin) {
+                return full; // Nothing to find below a name that is not there in any case.
+            }
+            candidate = resolved + "/" + *twin;
+        }
+        resolved = std::move(candidate);
+        start = end + 1;
+    }
+    if (full.back() == '/') {
+        resolved += '/';
+    }
+    return resolved;
 }
 
 bool IsDirectory(const std::string& path) {

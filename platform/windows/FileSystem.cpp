@@ -141,6 +141,11 @@ bool CreateDirectory(const std::string& path) {
     return !full.empty() && CreateDirectoryW(full.c_str(), nullptr) != 0;
 }
 
+// NTFS and FAT look names up without regard to case: the full path names the same file either way.
+std::string FullPathIgnoringCase(std::string_view path) {
+    return FullPath(path);
+}
+
 bool IsInsideFolder(std::string_view path, std::string_view folder) {
     const std::string fullPath = FullPath(path);
     const std::string fullFolder = FullPath(folder);

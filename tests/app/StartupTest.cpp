@@ -156,6 +156,19 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
     EXPECT_EQ(launcher.statusText(), "Amade Bazi");
 }
 
+TEST_F(StartupTest, GameCopiedFromWindowsIsFoundInAnyLetterCase) {
+    m_folder.write("WoW.exe", "");
+    fs::create_directories(m_folder.path() / "BIN");
+    m_folder.write("BIN/Client.EXE", "");
+    serveDocument(R"({"execute": "bin\\client.exe"})");
+    Launcher launcher(m_folder.path().string());
+    const auto plan = start(launcher);
+    ASSERT_TRUE(plan.has_value());
+    EXPECT_TRUE(m_calls.empty()) << "asked to download the game beside " << m_calls.front().text;
+    EXPECT_FALSE(launcher.fullGameDownload());
+    EXPECT_EQ(plan->play.launchTarget, (m_folder.path() / "BIN/Client.EXE").string());
+}
+
 TEST_F(StartupTest, RealmlistEntryWithoutSeparatorIsGluedToTheFolderName) {
     m_folder.write("Wow.exe", "");
     fs::create_directories(m_folder.path() / "WTF");

@@ -18,6 +18,7 @@ namespace {
 using platform::CreateDirectory;
 using platform::CurrentFolder;
 using platform::FullPath;
+using platform::FullPathIgnoringCase;
 using platform::IsDirectory;
 using platform::IsInsideFolder;
 using testing_support::CurrentFolderGuard;
@@ -83,6 +84,23 @@ TEST_F(FileSystemLinuxTest, NamesThatDifferInCaseAreDifferentFolders) {
     ASSERT_TRUE(CreateDirectory("Data"));
     EXPECT_TRUE(CreateDirectory("DATA"));
     EXPECT_FALSE(IsDirectory("data"));
+}
+
+TEST_F(FileSystemLinuxTest, AMissingNameTakesItsTwinInAnotherCase) {
+    // A game folder copied from Windows.
+    fs::create_directories("Data/enUS");
+    std::ofstream("WoW.exe") << "x";
+    std::ofstream("Data/enUS/Patch.MPQ") << "x";
+    EXPECT_EQ(FullPathIgnoringCase("Wow.exe"), m_root + "/WoW.exe");
+    EXPECT_EQ(FullPathIgnoringCase("DATA\\ENUS\\patch.mpq"), m_root + "/Data/enUS/Patch.MPQ");
+    EXPECT_EQ(FullPathIgnoringCase("data/"), m_root + "/Data/");
+
+    // The name as written wins; of several twins the first in byte order; nothing found leaves the path as asked.
+    std::ofstream("Wow.exe") << "x";
+    std::ofstream("WOW.EXE") << "x";
+    EXPECT_EQ(FullPathIgnoringCase("Wow.exe"), m_root + "/Wow.exe");
+    EXPECT_EQ(FullPathIgnoringCase("wow.exe"), m_root + "/WOW.EXE");
+    EXPECT_EQ(FullPathIgnoringCase("Data/none/x.mpq"), m_root + "/Data/none/x.mpq");
 }
 
 } // namespace
