@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 
 using namespace testing_support;
@@ -96,7 +97,14 @@ TEST_F(StartupTest, VersionsThatPass) {
 }
 
 TEST_F(StartupTest, OutsideTheGameFolderAsksAndNoEndsTheRun) {
-    serveDocument(R"({"lang": "fa", "files": [{"URL": "http://127.0.0.1:1/a.bin", "location": "a.bin"}]})");
+    // The listed file is really served: a file worker started by mistake would fetch it at once.
+    std::atomic<int> fileRequests{0};
+    m_server.server().Get("/a.bin", [&fileRequests](const httplib::Request&, httplib::Response& response) {
+        ++fileRequests;
+        response.set_content("a", "application/octet-stream");
+    });
+    serveDocument("{}");
+    m_document = R"({"lang": "fa", "files": [{"URL": ")" + m_server.base() + R"(a.bin", "location": "a.bin"}]})";
     Launcher launcher(m_folder.path().string());
     EXPECT_FALSE(start(launcher).has_value());
     ASSERT_EQ(m_calls.size(), 2u);
@@ -106,8 +114,9 @@ TEST_F(StartupTest, OutsideTheGameFolderAsksAndNoEndsTheRun) {
     EXPECT_EQ(m_calls[1].text, "Dar sorati ke bazi ro nadarid, va mikhain bazi ro download konin, roye Yes bezanin, "
                                "Hajme Bazi (16.6 GB) hast.");
     EXPECT_FALSE(launcher.fullGameDownload());
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(launcher.allDone()) << "the file worker must not have started";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(fileRequests.load(), 0) << "the file worker must not have started";
+    EXPECT_FALSE(fs::exists(m_folder.path() / "a.bin"));
 }
 
 TEST_F(StartupTest, YesTurnsTheFullDownloadOn) {

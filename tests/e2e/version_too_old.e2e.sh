@@ -6,9 +6,12 @@ install_standins
 record_dialogs
 touch "$GAME/Wow.exe"
 
-write_document "$WORK/document.json" '{"version": 4, "launcher_location": "https://varnhold.example/Launcher-4.zip",
-  "lang": "en", "files": [{"URL": "http://127.0.0.1:1/never.bin", "location": "never.bin", "required": 1}]}'
+# The listed file is really served, so a file worker started before the version check would fetch it.
+make_served never.bin 4
+write_document "$WORK/document.json" '{}'
 start_server "$WORK/document.json"
+write_document "$WORK/document.json" '{"version": 4, "launcher_location": "https://varnhold.example/Launcher-4.zip",
+  "lang": "en", "files": [{"URL": "'"${FILES_URL}"'never.bin", "location": "never.bin", "required": 1}]}'
 start_launcher
 answer_box Launcher Return
 wait_exit 10; rc=$EXIT_CODE
@@ -17,6 +20,7 @@ grep -q "Your launcher version is too old please download a new launcher from ou
     || fail "the version box was not shown: $(cat "$WORK/zenity.log")"
 grep -qx "https://varnhold.example/Launcher-4.zip" "$WORK/xdg-open.log" || fail "launcher_location was not opened"
 [ ! -e "$GAME/never.bin" ] || fail "the file list must not be touched"
+! grep -q "never\.bin" "$WORK/server.out" || fail "the listed file was asked for: $(grep never "$WORK/server.out")"
 [ -z "$(xdotool search --name '^Varnhold Launcher$' 2>/dev/null || true)" ] || fail "a window was created"
 
 # The same in Finglish names the community's site.
