@@ -1,10 +1,13 @@
 // A file written beside its target under a temporary name and renamed over the target only once complete.
+// A resumable one keeps a stable name across runs, so a download cut off by a close, a kill or a crash can go on.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -36,6 +39,17 @@ public:
     /// a caller that must leave a locked file alone asks this first. Links are followed.
     [[nodiscard]] static bool isReadOnly(const std::string& target);
 
+    /// Suffix of the stable partial file that resume() keeps beside its target.
+    static constexpr const char* resumeSuffix = ".varnhold-partial";
+    /// Opens "<target>.varnhold-partial" for appending, creating it when missing; what an earlier run left in it
+    /// stays and size() tells how much. Unlike create()'s file it outlives the object (what was appended is
+    /// written out first), until commit() or discard(). One writer per target: callers must not open it twice.
+    [[nodiscard]] static std::optional<PartFile> resume(const std::string& target, std::string& error);
+    /// The stable partial file's name for `target`.
+    [[nodiscard]] static std::string resumePath(const std::string& target);
+    /// The targets under `folder` (all levels) that have a stable partial file beside them.
+    [[nodiscard]] static std::vector<std::string> findResumable(const std::string& folder);
+
     PartFile(PartFile&&) noexcept;
     PartFile& operator=(PartFile&&) = delete;
     PartFile(const PartFile&) = delete;
@@ -48,6 +62,15 @@ public:
     /// Writes what is buffered, closes and renames over the target (as `ReplaceOptions` say); false (see error())
     /// when any step failed, and the target is then as it was.
     [[nodiscard]] bool commit();
+    /// Empties the file, to start over from its first byte.
+    [[nodiscard]] bool restart();
+    /// Removes the file now, a resumable one included; nothing works afterwards.
+    void discard();
+
+    /// Bytes in the file: what was there when it was opened and what was appended since.
+    [[nodiscard]] std::uint64_t size() const noexcept { return m_size; }
+    /// True when the last failure was a full disk (or an exhausted quota), not some other fault.
+    [[nodiscard]] bool outOfSpace() const noexcept { return m_outOfSpace; }
 
     /// The temporary file's name.
     [[nodiscard]] const std::string& path() const noexcept { return m_path; }
@@ -67,7 +90,10 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     ReplaceOptions m_options;
+    std::uint64_t m_size = 0;
+    bool m_keep = false; // a resumable file stays on disk when the object goes away
     bool m_committed = false;
+    bool m_outOfSpace = false;
     std::string m_error;
 };
 

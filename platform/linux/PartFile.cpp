@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 
 namespace platform {
 
@@ -28,6 +30,10 @@ constexpr mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
 std::string osError(const char* what, const std::string& path, int error) {
     return std::string(what) + " " + path + ": " + std::strerror(error);
+}
+
+bool isOutOfSpace(int error) {
+    return error == ENOSPC || error == EDQUOT;
 }
 
 // The file a chain of symbolic links at `path` ends in; `path` itself when it is no link. A dangling link gives
@@ -106,6 +112,49 @@ bool PartFile::isReadOnly(const std::string& target) {
     return (info.st_mode & anyWrite) == 0 || (::access(target.c_str(), W_OK) != 0 && errno != ENOENT);
 }
 
+std::string PartFile::resumePath(const std::string& target) {
+    return target + resumeSuffix;
+}
+
+std::optional<PartFile> PartFile::resume(const std::string& target, std::string& error) {
+    if (target.empty()) {
+        error = "no target file name";
+        return std::nullopt;
+    }
+    std::string path = resumePath(target);
+    // O_APPEND: whatever an earlier run left stays in front of what this one writes.
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0) {
+        error = osError("cannot open", path, errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "not a file: " + path;
+        return std::nullopt;
+    }
+    PartFile file(target, std::move(path), std::make_unique<Handle>(Handle{std::move(fd)}));
+    file.m_size = static_cast<std::uint64_t>(info.st_size);
+    file.m_keep = true;
+    return file;
+}
+
+std::vector<std::string> PartFile::findResumable(const std::string& folder) {
+    std::vector<std::string> targets;
+    const std::string_view suffix = resumeSuffix;
+    std::error_code error;
+    // Unreadable folders are passed over: what cannot be listed cannot be cleaned either.
+    std::filesystem::recursive_directory_iterator walk(
+        folder, std::filesystem::directory_options::skip_permission_denied, error);
+    for (const std::filesystem::recursive_directory_iterator end; !error && walk != end; walk.increment(error)) {
+        const std::string path = walk->path().string();
+        if (path.size() > suffix.size() && std::string_view(path).ends_with(suffix) && walk->is_regular_file(error)) {
+            targets.push_back(path.substr(0, path.size() - suffix.size()));
+        }
+    }
+    return targets;
+}
+
 PartFile::PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle)
     : m_target(std::move(target)), m_path(std::move(path)), m_handle(std::move(handle)) {}
 
@@ -113,16 +162,47 @@ PartFile::PartFile(PartFile&&) noexcept = default;
 
 PartFile::~PartFile() {
     // A moved-from object has no path and owns nothing on disk.
-    if (!m_committed && !m_path.empty()) {
-        m_handle.reset();
+    if (m_committed || m_path.empty()) {
+        return;
+    }
+    if (m_keep) {
+        // The next run goes on from what reached the disk; a failed write here only means a little more to fetch.
+        if (m_handle && m_handle->fd) {
+            (void)flush();
+        }
+        return;
+    }
+    m_handle.reset();
+    ::unlink(m_path.c_str());
+}
+
+bool PartFile::restart() {
+    if (!m_handle || !m_handle->fd) {
+        return false;
+    }
+    m_used = 0;
+    if (::ftruncate(m_handle->fd.get(), 0) != 0) {
+        m_error = osError("cannot empty", m_path, errno);
+        return false;
+    }
+    m_size = 0;
+    return true;
+}
+
+void PartFile::discard() {
+    m_handle.reset();
+    m_used = 0;
+    if (!m_path.empty()) {
         ::unlink(m_path.c_str());
     }
+    m_committed = true; // nothing left for the destructor to keep or remove
 }
 
 bool PartFile::append(const char* data, std::size_t size) {
     if (!m_handle || !m_handle->fd) {
         return false;
     }
+    m_size += size;
     // Large blocks go straight to the file; small ones are gathered so the disk sees few, large writes.
     if (m_used + size > bufferSize && !flush()) {
         return false;
@@ -171,6 +251,7 @@ bool PartFile::writeAll(const char* data, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
+            m_outOfSpace = isOutOfSpace(errno);
             m_error = osError("cannot write", m_path, errno);
             m_handle->fd.reset();
             return false;

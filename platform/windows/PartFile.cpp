@@ -10,7 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 namespace platform {
@@ -60,6 +62,13 @@ std::string linkEnd(const std::string& target) {
     }
 }
 
+// ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers lack.
+constexpr DWORD diskQuotaExceeded = 1295;
+
+bool isOutOfSpace(DWORD code) {
+    return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == diskQuotaExceeded;
+}
+
 bool isTransientRenameError(DWORD code) {
     return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
 }
@@ -106,6 +115,58 @@ bool PartFile::isReadOnly(const std::string& target) {
     return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0 && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::string PartFile::resumePath(const std::string& target) {
+    return target + resumeSuffix;
+}
+
+std::optional<PartFile> PartFile::resume(const std::string& target, std::string& error) {
+    if (target.empty()) {
+        error = "no target file name";
+        return std::nullopt;
+    }
+    std::string path = resumePath(target);
+    const std::wstring systemPath = detail::systemPath(path);
+    // OPEN_ALWAYS: what an earlier run left stays; writes go after it (the pointer is moved to the end below).
+    // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing.
+    detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = osError("cannot open", path, GetLastError());
+        return std::nullopt;
+    }
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+        error = "not a file: " + path;
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size) == 0 ||
+        SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END) == 0) {
+        error = osError("cannot open", path, GetLastError());
+        return std::nullopt;
+    }
+    PartFile part(target, std::move(path), std::make_unique<Handle>(Handle{std::move(file)}));
+    part.m_size = static_cast<std::uint64_t>(size.QuadPart);
+    part.m_keep = true;
+    return part;
+}
+
+std::vector<std::string> PartFile::findResumable(const std::string& folder) {
+    std::vector<std::string> targets;
+    const std::string_view suffix = resumeSuffix;
+    std::error_code error;
+    // Wide names in and out: the narrow forms of std::filesystem go through the ANSI code page here.
+    std::filesystem::recursive_directory_iterator walk(std::filesystem::path(detail::toWide(folder)),
+                                                       std::filesystem::directory_options::skip_permission_denied,
+                                                       error);
+    for (const std::filesystem::recursive_directory_iterator end; !error && walk != end; walk.increment(error)) {
+        const std::string path = detail::launcherPath(walk->path().native());
+        if (path.size() > suffix.size() && std::string_view(path).ends_with(suffix) && walk->is_regular_file(error)) {
+            targets.push_back(path.substr(0, path.size() - suffix.size()));
+        }
+    }
+    return targets;
+}
+
 PartFile::PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle)
     : m_target(std::move(target)), m_path(std::move(path)), m_handle(std::move(handle)) {}
 
@@ -113,16 +174,48 @@ PartFile::PartFile(PartFile&&) noexcept = default;
 
 PartFile::~PartFile() {
     // A moved-from object has no path and owns nothing on disk.
-    if (!m_committed && !m_path.empty()) {
-        m_handle.reset();
+    if (m_committed || m_path.empty()) {
+        return;
+    }
+    if (m_keep) {
+        // The next run goes on from what reached the disk; a failed write here only means a little more to fetch.
+        if (m_handle && m_handle->file) {
+            (void)flush();
+        }
+        return;
+    }
+    m_handle.reset();
+    DeleteFileW(detail::systemPath(m_path).c_str());
+}
+
+bool PartFile::restart() {
+    if (!m_handle || !m_handle->file) {
+        return false;
+    }
+    m_used = 0;
+    if (SetFilePointerEx(m_handle->file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) == 0 ||
+        SetEndOfFile(m_handle->file.get()) == 0) {
+        m_error = osError("cannot empty", m_path, GetLastError());
+        return false;
+    }
+    m_size = 0;
+    return true;
+}
+
+void PartFile::discard() {
+    m_handle.reset();
+    m_used = 0;
+    if (!m_path.empty()) {
         DeleteFileW(detail::systemPath(m_path).c_str());
     }
+    m_committed = true; // nothing left for the destructor to keep or remove
 }
 
 bool PartFile::append(const char* data, std::size_t size) {
     if (!m_handle || !m_handle->file) {
         return false;
     }
+    m_size += size;
     // Large blocks go straight to the file; small ones are gathered so the disk sees few, large writes.
     if (m_used + size > bufferSize && !flush()) {
         return false;
@@ -178,7 +271,9 @@ bool PartFile::writeAll(const char* data, std::size_t size) {
         DWORD written = 0;
         if (WriteFile(m_handle->file.get(), data, static_cast<DWORD>(std::min(size, maxWriteSize)), &written,
                       nullptr) == 0) {
-            m_error = osError("cannot write", m_path, GetLastError());
+            const DWORD code = GetLastError();
+            m_outOfSpace = isOutOfSpace(code);
+            m_error = osError("cannot write", m_path, code);
             m_handle->file.reset();
             return false;
         }
