@@ -1,11 +1,20 @@
-// One-file downloads through libcurl, written beside the target and renamed over it when complete.
+// One-file downloads through libcurl: written beside the target and renamed over it when complete, hashed on the
+// way in, resumed from a stable partial file with Range and If-Range.
 #include "sync/Downloader.hpp"
 
 #include "net/Curl.hpp"
+#include "platform/DiskSpace.hpp"
+#include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
+#include "sync/Md5Digest.hpp"
+#include "sync/ResumeRecord.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -14,31 +23,35 @@ constexpr long receiveBufferSize = 512 * 1024;
 // The launcher only fetches over the web: a server-listed "file://" address must not copy local files around.
 constexpr const char* allowedProtocols = "http,https";
 constexpr long firstSuccessStatus = 200;
+constexpr long partialContentStatus = 206;
 constexpr long firstNonSuccessStatus = 300;
+constexpr long firstErrorStatus = 400;
+constexpr long rangeNotSatisfiableStatus = 416;
 
 // While no byte arrives libcurl calls its progress function only about once a second; waking this often to look
 // at the stop flag ends a transfer from a silent server promptly too.
 constexpr int stopCheckIntervalMs = 100;
 
-// Removes the transfer from the multi handle before either is cleaned up, as libcurl requires.
-class MultiTransfer {
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Keeps the transfer in the multi handle for one pass; taking it out again leaves its connection in the multi
+// handle's cache for the next file.
+class Attached {
 public:
-    explicit MultiTransfer(CURL* easy) : m_multi(curl_multi_init()), m_easy(easy) {
-        m_added = m_multi != nullptr && curl_multi_add_handle(m_multi, m_easy) == CURLM_OK;
+    Attached(CURLM* multi, CURL* easy) : m_multi(multi), m_easy(easy) {
+        m_added = curl_multi_add_handle(m_multi, m_easy) == CURLM_OK;
     }
-    ~MultiTransfer() {
-        if (m_added) {
+    ~Attached() {
+        if (m_added)
             curl_multi_remove_handle(m_multi, m_easy);
-        }
-        if (m_multi != nullptr) {
-            curl_multi_cleanup(m_multi);
-        }
     }
-    MultiTransfer(const MultiTransfer&) = delete;
-    MultiTransfer& operator=(const MultiTransfer&) = delete;
+    Attached(const Attached&) = delete;
+    Attached& operator=(const Attached&) = delete;
 
     [[nodiscard]] bool ready() const noexcept { return m_added; }
-    [[nodiscard]] CURLM* get() const noexcept { return m_multi; }
 
 private:
     CURLM* m_multi;
@@ -47,14 +60,14 @@ private:
 };
 
 // Runs the transfer to its end, or until `stop` is set.
-CURLcode perform(CURL* easy, const StopFlag& stop) {
-    const MultiTransfer transfer(easy);
+CURLcode perform(CURLM* multi, CURL* easy, const StopFlag& stop) {
+    const Attached transfer(multi, easy);
     if (!transfer.ready()) {
         return CURLE_OUT_OF_MEMORY;
     }
     int running = 1;
     while (running > 0) {
-        if (curl_multi_perform(transfer.get(), &running) != CURLM_OK) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
             return CURLE_RECV_ERROR;
         }
         if (running == 0) {
@@ -63,12 +76,12 @@ CURLcode perform(CURL* easy, const StopFlag& stop) {
         if (stop.load()) {
             return CURLE_ABORTED_BY_CALLBACK;
         }
-        if (curl_multi_poll(transfer.get(), nullptr, 0, stopCheckIntervalMs, nullptr) != CURLM_OK) {
+        if (curl_multi_poll(multi, nullptr, 0, stopCheckIntervalMs, nullptr) != CURLM_OK) {
             return CURLE_RECV_ERROR;
         }
     }
     int queued = 0;
-    while (const CURLMsg* message = curl_multi_info_read(transfer.get(), &queued)) {
+    while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
             return message->data.result;
         }
@@ -76,19 +89,196 @@ CURLcode perform(CURL* easy, const StopFlag& stop) {
     return CURLE_RECV_ERROR;
 }
 
-struct Transfer {
-    platform::PartFile* file;
-    const StopFlag* stop;
-    bool writeFailed = false;
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// "bytes 100-199/1000" or "bytes */1000": the first byte (or none) and the whole size (0 when "*").
+struct ContentRange {
+    std::optional<std::uint64_t> first;
+    std::uint64_t total = 0;
 };
+
+std::optional<std::uint64_t> number(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<ContentRange> parseContentRange(std::string_view value) {
+    constexpr std::string_view unit = "bytes ";
+    if (!value.starts_with(unit))
+        return std::nullopt;
+    value.remove_prefix(unit.size());
+    const std::size_t slash = value.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    ContentRange range;
+    const std::string_view span = value.substr(0, slash);
+    const std::string_view size = value.substr(slash + 1);
+    if (size != "*") {
+        const auto total = number(size);
+        if (!total)
+            return std::nullopt;
+        range.total = *total;
+    }
+    if (span != "*") {
+        const auto first = number(span.substr(0, span.find('-')));
+        if (!first)
+            return std::nullopt;
+        range.first = first;
+    }
+    return range;
+}
+
+// A response body we do not keep (an error page) is read and dropped, so the connection can serve the next file;
+// beyond this much it is cheaper to let the connection go.
+constexpr std::uint64_t maxDroppedBody = 64 * 1024;
+constexpr std::size_t partialReadBlock = 1024 * 1024;
+
+// Everything one pass of a transfer decides and counts, shared with libcurl's callbacks.
+struct Transfer {
+    const DownloadRequest* request = nullptr;
+    platform::PartFile* file = nullptr;
+    std::optional<Md5Digest>* digest = nullptr;
+    const StopFlag* stop = nullptr;
+    const ProgressHook* progress = nullptr;
+    CURL* easy = nullptr;
+    std::uint64_t offset = 0;   // the first byte asked for
+    std::string knownValidator; // what the server called the file when the partial part was fetched
+
+    // Headers of the response being read; a new status line (a redirect, an interim answer) starts them over.
+    std::string etag;
+    std::string lastModified;
+    std::string contentRange;
+
+    bool decided = false;   // what to do with the body is settled
+    bool dropBody = false;  // a failure status: the body is read, not kept
+    bool startOver = false; // the answer cannot be appended: go again from the first byte
+    bool writeFailed = false;
+    bool diskFull = false;
+    std::uint64_t bytesShort = 0;
+    std::uint64_t total = 0;
+    std::uint64_t received = 0;
+    std::uint64_t dropped = 0;
+
+    // A weak ETag does not promise the same bytes, so it cannot guard a resumed range.
+    [[nodiscard]] std::string validator() const {
+        if (!etag.empty() && !etag.starts_with("W/"))
+            return etag;
+        return lastModified;
+    }
+
+    void report() const {
+        if (*progress)
+            (*progress)(TransferProgress{file->size(), total});
+    }
+
+    // Settles, at the first byte of the body (or its end when it is empty), where the body goes. False ends the
+    // transfer: the answer does not fit the partial file, or the disk cannot take it.
+    bool decide() {
+        decided = true;
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status < firstSuccessStatus || status >= firstNonSuccessStatus) {
+            dropBody = true;
+            return true;
+        }
+        const std::string current = validator();
+        if (status == partialContentStatus) {
+            const std::optional<ContentRange> range = parseContentRange(contentRange);
+            if (!range || range->first != offset || (!knownValidator.empty() && current != knownValidator)) {
+                startOver = true;
+                return false;
+            }
+            total = range->total;
+        } else {
+            // The whole file: whatever was kept before is not a part of it.
+            if (file->size() > 0 && !file->restart()) {
+                writeFailed = true;
+                return false;
+            }
+            digest->emplace();
+            offset = 0;
+            curl_off_t length = -1;
+            curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            total = length > 0 ? static_cast<std::uint64_t>(length) : 0;
+        }
+        // The old file stays until the rename, so its room cannot be counted on; only the part in hand can.
+        if (total > offset) {
+            const std::uint64_t needed = total - offset;
+            const std::optional<std::uint64_t> available = platform::AvailableBytes(file->path());
+            if (available && *available < needed) {
+                diskFull = true;
+                bytesShort = needed - *available;
+                return false;
+            }
+        }
+        // Written before the first byte, so a partial file never holds bytes its record does not describe.
+        if (request->resumable) {
+            const ResumeRecord record{request->address.empty() ? request->url : request->address, request->checksum,
+                                      current};
+            if (current != knownValidator || !ResumeRecord::load(request->target))
+                (void)record.save(request->target);
+        }
+        report();
+        return true;
+    }
+};
+
+size_t receiveHeader(char* data, size_t size, size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    if (line.starts_with("HTTP/")) {
+        transfer->etag.clear();
+        transfer->lastModified.clear();
+        transfer->contentRange.clear();
+        return bytes;
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return bytes;
+    const std::string_view name = trimmed(line.substr(0, colon));
+    const std::string_view value = trimmed(line.substr(colon + 1));
+    if (sameName(name, "ETag"))
+        transfer->etag = value;
+    else if (sameName(name, "Last-Modified"))
+        transfer->lastModified = value;
+    else if (sameName(name, "Content-Range"))
+        transfer->contentRange = value;
+    return bytes;
+}
 
 size_t receiveBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const size_t bytes = size * count;
+    if (!transfer->decided && !transfer->decide())
+        return 0; // libcurl ends the transfer with CURLE_WRITE_ERROR
+    if (transfer->dropBody) {
+        transfer->dropped += bytes;
+        return transfer->dropped <= maxDroppedBody ? bytes : 0;
+    }
     if (!transfer->file->append(data, bytes)) {
         transfer->writeFailed = true;
-        return 0; // libcurl ends the transfer with CURLE_WRITE_ERROR
+        return 0;
     }
+    // MD5 of the bytes as they pass: the finished file is never read back to be checked.
+    (void)(*transfer->digest)->update(data, bytes);
+    transfer->received += bytes;
+    transfer->report();
     return bytes;
 }
 
@@ -98,11 +288,40 @@ int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return transfer->stop->load() ? 1 : 0;
 }
 
+// Feeds the bytes already in a partial file to `digest`, once, before the transfer appends to them.
+bool hashExisting(const platform::PartFile& file, Md5Digest& digest) {
+    int error = 0;
+    std::optional<platform::InputFile> input = platform::InputFile::open(file.path(), error);
+    if (!input)
+        return false;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(partialReadBlock);
+    std::uint64_t seen = 0;
+    for (;;) {
+        const long long got = input->read(buffer.get(), partialReadBlock);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return seen == file.size();
+        if (!digest.update(buffer.get(), static_cast<std::size_t>(got)))
+            return false;
+        seen += static_cast<std::uint64_t>(got);
+    }
+}
+
 DownloadResult failure(DownloadError error, std::string detail, long httpStatus = 0) {
-    return DownloadResult{error, httpStatus, std::move(detail)};
+    DownloadResult result;
+    result.error = error;
+    result.httpStatus = httpStatus;
+    result.detail = std::move(detail);
+    return result;
 }
 
 } // namespace
+
+struct Downloader::Connection {
+    curl::EasyHandle easy{curl_easy_init()};
+    MultiHandle multi{curl_multi_init()};
+};
 
 std::string DownloadResult::toString() const {
     switch (error) {
@@ -116,8 +335,191 @@ std::string DownloadResult::toString() const {
         return "transfer failed: " + detail;
     case DownloadError::LocalFile:
         return "could not write the file: " + detail;
+    case DownloadError::DiskFull:
+        return "disk full: " + detail;
     }
     return "unknown failure";
+}
+
+Downloader::Downloader(const StopFlag& stop, DownloadOptions options) : m_stop(stop), m_options(options) {}
+
+Downloader::~Downloader() = default;
+
+void Downloader::setProgressHook(ProgressHook hook) {
+    m_progress = std::move(hook);
+}
+
+DownloadResult Downloader::fetch(const DownloadRequest& request) {
+    if (m_stop.load()) {
+        return failure(DownloadError::Stopped, {});
+    }
+    if (auto error = curl::initialiseOnce()) {
+        return failure(DownloadError::Transfer, std::move(*error));
+    }
+    if (!m_connection) {
+        m_connection = std::make_unique<Connection>();
+    }
+    if (!m_connection->easy || !m_connection->multi) {
+        m_connection.reset();
+        return failure(DownloadError::Transfer, "libcurl could not create a transfer");
+    }
+    std::string openError;
+    std::optional<platform::PartFile> file = request.resumable ? platform::PartFile::resume(request.target, openError)
+                                                               : platform::PartFile::create(request.target, openError);
+    if (!file) {
+        return failure(DownloadError::LocalFile, std::move(openError));
+    }
+
+    // A partial file is only worth going on from when it was begun for this same address and checksum, and its
+    // bytes can be read back into the digest.
+    std::optional<Md5Digest> digest;
+    digest.emplace();
+    std::string knownValidator;
+    if (file->size() > 0) {
+        const std::optional<ResumeRecord> record = ResumeRecord::load(request.target);
+        const std::string& address = request.address.empty() ? request.url : request.address;
+        const bool same = record && record->address == address && record->checksum == request.checksum;
+        if (same && hashExisting(*file, *digest)) {
+            knownValidator = record->validator;
+        } else if (!file->restart()) {
+            return failure(DownloadError::LocalFile, file->error());
+        } else {
+            digest.emplace();
+        }
+    }
+    const std::uint64_t resumedFrom = file->size();
+
+    // Leaves nothing behind that holds no bytes: an empty partial file and its record are clutter, not progress.
+    const auto giveUp = [&](DownloadResult result) {
+        result.resumedFrom = resumedFrom;
+        if (request.resumable && file->size() == 0) {
+            file->discard();
+            ResumeRecord::remove(request.target);
+        }
+        return result;
+    };
+
+    CURL* handle = m_connection->easy.get();
+    std::uint64_t received = 0;
+    // A second pass only when the server's answer could not be appended: then from the first byte.
+    for (int pass = 0;; ++pass) {
+        Transfer transfer;
+        transfer.request = &request;
+        transfer.file = &*file;
+        transfer.digest = &digest;
+        transfer.stop = &m_stop;
+        transfer.progress = &m_progress;
+        transfer.easy = handle;
+        transfer.offset = file->size();
+        transfer.knownValidator = knownValidator;
+
+        curl::HeaderList headers;
+        char curlError[CURL_ERROR_SIZE] = {};
+        // Earlier files' options (a range, an If-Range) must not carry over; the connections do.
+        curl_easy_reset(handle);
+        curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
+        curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);
+        curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(handle, CURLOPT_MAXREDIRS, m_options.maxRedirects);
+        // Signals cannot be used for time-outs with two transfers on two threads.
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+        // Otherwise a transfer given up during a slow name lookup waits for the resolver thread to finish, and closing
+        // the launcher waits with it; the lookup is left to end on its own.
+        curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_options.connectTimeout.count()));
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, m_options.lowSpeedLimit);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_options.lowSpeedTime.count()));
+        curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferSize);
+        curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, receiveHeader);
+        curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveBody);
+        curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkStop);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlError);
+        if (transfer.offset > 0) {
+            const std::string range = std::to_string(transfer.offset) + "-";
+            curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
+            // If-Range: a server whose file changed since answers with the whole new file instead of a tail of it.
+            if (!knownValidator.empty()) {
+                headers.reset(curl_slist_append(nullptr, ("If-Range: " + knownValidator).c_str()));
+                curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+            }
+        }
+
+        const CURLcode code = perform(m_connection->multi.get(), handle, m_stop);
+        long status = 0;
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+        received += transfer.received;
+        const auto withCounts = [&](DownloadResult result) {
+            result.received = received;
+            return giveUp(std::move(result));
+        };
+
+        if (code == CURLE_ABORTED_BY_CALLBACK || m_stop.load()) {
+            return withCounts(failure(DownloadError::Stopped, {}, status));
+        }
+        if (transfer.diskFull) {
+            DownloadResult result =
+                failure(DownloadError::DiskFull,
+                        std::to_string(transfer.bytesShort) + " more bytes needed beside " + request.target, status);
+            result.bytesShort = transfer.bytesShort;
+            return withCounts(std::move(result));
+        }
+        if (transfer.writeFailed) {
+            DownloadResult result =
+                failure(file->outOfSpace() ? DownloadError::DiskFull : DownloadError::LocalFile, file->error(), status);
+            if (file->outOfSpace() && transfer.total > file->size())
+                result.bytesShort = transfer.total - file->size();
+            return withCounts(std::move(result));
+        }
+        // 416 to a range that starts at the end: the partial file already holds the whole file.
+        if (status == rangeNotSatisfiableStatus && transfer.offset > 0) {
+            const std::optional<ContentRange> range = parseContentRange(transfer.contentRange);
+            transfer.startOver = !range || range->total != transfer.offset;
+        }
+        if (transfer.startOver) {
+            if (pass > 0 || !file->restart()) {
+                return withCounts(failure(DownloadError::Transfer, "the server's answer does not fit the file"));
+            }
+            digest.emplace();
+            knownValidator.clear();
+            continue;
+        }
+        const bool alreadyComplete = status == rangeNotSatisfiableStatus && transfer.offset > 0;
+        if (!alreadyComplete) {
+            if (status >= firstErrorStatus) {
+                return withCounts(failure(DownloadError::HttpStatus, curlError, status));
+            }
+            if (code != CURLE_OK) {
+                return withCounts(failure(DownloadError::Transfer,
+                                          *curlError != '\0' ? curlError : curl_easy_strerror(code), status));
+            }
+            // A final answer that is not a success (a redirect without a target, "304 Not Modified") carries no file.
+            if (status < firstSuccessStatus || status >= firstNonSuccessStatus) {
+                return withCounts(failure(DownloadError::HttpStatus, "not a file", status));
+            }
+            // An empty body never reached the write function.
+            if (!transfer.decided && !transfer.decide()) {
+                return withCounts(failure(DownloadError::Transfer, "the server's answer does not fit the file"));
+            }
+        } else if (m_progress) {
+            m_progress(TransferProgress{file->size(), file->size()});
+        }
+        DownloadResult done;
+        done.httpStatus = status;
+        done.md5 = digest->hex();
+        done.resumedFrom = resumedFrom;
+        done.received = received;
+        if (!file->commit()) {
+            return giveUp(failure(DownloadError::LocalFile, file->error(), status));
+        }
+        if (request.resumable)
+            ResumeRecord::remove(request.target);
+        return done;
+    }
 }
 
 DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop) {
@@ -126,69 +528,6 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& target,
 
 DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop,
                               const DownloadOptions& options) {
-    if (stop.load()) {
-        return failure(DownloadError::Stopped, {});
-    }
-    if (auto error = curl::initialiseOnce()) {
-        return failure(DownloadError::Transfer, std::move(*error));
-    }
-    const curl::EasyHandle easy(curl_easy_init());
-    if (!easy) {
-        return failure(DownloadError::Transfer, "libcurl could not create a transfer");
-    }
-    std::string createError;
-    std::optional<platform::PartFile> file = platform::PartFile::create(target, createError);
-    if (!file) {
-        return failure(DownloadError::LocalFile, std::move(createError));
-    }
-
-    Transfer transfer{&*file, &stop};
-    char curlError[CURL_ERROR_SIZE] = {};
-    CURL* handle = easy.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, options.maxRedirects);
-    // Signals cannot be used for time-outs with two transfers on two threads.
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    // Otherwise a transfer given up during a slow name lookup waits for the resolver thread to finish, and closing
-    // the launcher waits with it; the lookup is left to end on its own.
-    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedLimit);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.lowSpeedTime.count()));
-    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferSize);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkStop);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlError);
-
-    const CURLcode code = perform(handle, stop);
-    long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-
-    if (code == CURLE_ABORTED_BY_CALLBACK || stop.load()) {
-        return failure(DownloadError::Stopped, {}, status);
-    }
-    if (transfer.writeFailed) {
-        return failure(DownloadError::LocalFile, file->error(), status);
-    }
-    if (status >= 400) {
-        return failure(DownloadError::HttpStatus, curlError, status);
-    }
-    if (code != CURLE_OK) {
-        return failure(DownloadError::Transfer, *curlError != '\0' ? curlError : curl_easy_strerror(code), status);
-    }
-    // A final answer that is not a success (a redirect without a target, "304 Not Modified") carries no file.
-    if (status < firstSuccessStatus || status >= firstNonSuccessStatus) {
-        return failure(DownloadError::HttpStatus, "not a file", status);
-    }
-    if (!file->commit()) {
-        return failure(DownloadError::LocalFile, file->error(), status);
-    }
-    return {};
+    Downloader downloader(stop, options);
+    return downloader.fetch(DownloadRequest{url, target, false, {}, {}});
 }

@@ -1,17 +1,25 @@
-// Downloading one address to one file: written beside the target and renamed over it only when complete.
+// Downloading one address to one file: written beside the target and renamed over it only when complete, hashed
+// as the bytes arrive, over connections that a worker keeps open from one file to the next.
 #pragma once
 
 #include "sync/StopFlag.hpp"
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
-enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile };
+enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile, DiskFull };
 
 struct DownloadResult {
     DownloadError error = DownloadError::None;
     long httpStatus = 0;
-    std::string detail; // libcurl's or the OS's words, for the diagnostic line
+    std::string detail;            // libcurl's or the OS's words, for the diagnostic line
+    std::string md5;               // on success: the MD5 of the whole file, from the bytes as they were written
+    std::uint64_t resumedFrom = 0; // bytes of an earlier partial file that this download went on from
+    std::uint64_t received = 0;    // body bytes that came over the network in this call
+    std::uint64_t bytesShort = 0;  // DiskFull: how many more bytes the target's folder needs (0: not known)
 
     [[nodiscard]] explicit operator bool() const noexcept { return error == DownloadError::None; }
     [[nodiscard]] std::string toString() const;
@@ -30,8 +38,58 @@ struct DownloadOptions {
     long maxRedirects = defaultMaxRedirects;
 };
 
-/// Fetches `url` (redirects followed, https allowed, any final status other than 2xx a failure) into `target`;
-/// gives up when `stop` becomes true, on a connect time-out, or when the transfer stalls.
+/// How far one file's download has come. `done` counts the file's bytes in hand, a resumed part included, so it
+/// can drop back to 0 when the server makes the download start over. `total` is the whole file's size once the
+/// server has said it, 0 until then and for a server that never does.
+struct TransferProgress {
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+};
+
+/// Called on the downloading thread: once when the server's answer starts (or the download starts over), then after
+/// every block written. It runs inside the transfer, so it must be cheap and must not block (store to atomics, or
+/// take a short lock); the stop flag, not the hook, ends a transfer.
+using ProgressHook = std::function<void(const TransferProgress&)>;
+
+/// One file to fetch.
+struct DownloadRequest {
+    std::string url;    // what is asked for
+    std::string target; // where the file goes
+    /// Resumable downloads keep "<target>.varnhold-partial" and a record of `address`, `checksum` and the server's
+    /// validator across failures and runs, and go on from it with Range and If-Range. Others start from nothing and
+    /// leave nothing behind when they fail.
+    bool resumable = false;
+    std::string address;  // the file's address without the query that defeats caches (empty: `url`)
+    std::string checksum; // the MD5 the list expects; a partial file begun for another one is not resumed
+};
+
+/// One worker's downloads. Its connections stay open from one file to the next, so a list of small files is not a
+/// list of handshakes. Not shared between threads: each worker owns one.
+class Downloader {
+public:
+    /// Transfers give up when `stop` becomes true (within a second), on a connect time-out or when they stall.
+    explicit Downloader(const StopFlag& stop, DownloadOptions options = {});
+    ~Downloader();
+    Downloader(const Downloader&) = delete;
+    Downloader& operator=(const Downloader&) = delete;
+
+    /// Progress of every later fetch goes to `hook`; an empty hook switches reporting off.
+    void setProgressHook(ProgressHook hook);
+
+    /// Fetches `request.url` (redirects followed, https allowed, any final status other than 2xx a failure) into
+    /// `request.target`. Disk space is checked once the server has said the size: a folder too small fails with
+    /// DiskFull before a byte is written. On success the result carries the file's MD5.
+    [[nodiscard]] DownloadResult fetch(const DownloadRequest& request);
+
+private:
+    struct Connection;
+    const StopFlag& m_stop;
+    DownloadOptions m_options;
+    ProgressHook m_progress;
+    std::unique_ptr<Connection> m_connection;
+};
+
+/// Fetches `url` into `target` on a connection of its own, not resumable; see Downloader::fetch.
 [[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop);
 /// The same with other limits.
 [[nodiscard]] DownloadResult DownloadToFile(const std::string& url, const std::string& target, const StopFlag& stop,

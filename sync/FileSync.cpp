@@ -35,6 +35,28 @@ int randomQueryNumber() {
     return numbers(engine);
 }
 
+constexpr long notFoundStatus = 404;
+constexpr long goneStatus = 410;
+
+SyncFailure failureOf(const DownloadResult& result) {
+    switch (result.error) {
+    case DownloadError::None:
+        return SyncFailure::None;
+    case DownloadError::Stopped:
+        return SyncFailure::Stopped;
+    case DownloadError::HttpStatus:
+        return result.httpStatus == notFoundStatus || result.httpStatus == goneStatus ? SyncFailure::NotFound
+                                                                                      : SyncFailure::Unreachable;
+    case DownloadError::Transfer:
+        return SyncFailure::Unreachable;
+    case DownloadError::LocalFile:
+        return SyncFailure::CannotWrite;
+    case DownloadError::DiskFull:
+        return SyncFailure::DiskFull;
+    }
+    return SyncFailure::CannotWrite;
+}
+
 } // namespace
 
 std::pair<std::string, std::string> SplitUrl(const std::string& address) {
@@ -93,16 +115,21 @@ void EnsureParentFolder(const std::string& filePath) {
     }
 }
 
-bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
-              const std::string& checksum, std::string& fullPath, const StopFlag& stop) {
+SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
+                     const std::string& checksum, std::string& fullPath, Downloader& downloader) {
     fullPath = platform::FullPath(location);
     const std::string target = fullPath;
     if (VerifyFile(target, checksum)) {
         platform::Print("Files is OK \n");
-        return true;
+        return {};
     }
     platform::Print("File Not exists %s\n", target.c_str());
     EnsureParentFolder(target);
+    // A folder in the file's place is never replaced; asking the server first would only waste the transfer.
+    if (platform::IsDirectory(target)) {
+        platform::Print("Download failed: a folder stands where the file goes: %s\n", target.c_str());
+        return {SyncFailure::CannotWrite};
+    }
 
     // The number defeats caches between the player and the server; an address that already has a query gets
     // it as one more parameter, since a second '?' would corrupt the query the server expects.
@@ -111,16 +138,25 @@ bool SyncFile(const std::string& base, const std::string& path, const std::strin
     const std::string request = address + joiner + std::to_string(randomQueryNumber());
     platform::Print("Start Downloading ... %s\n", request.c_str());
 
-    const DownloadResult downloaded = DownloadToFile(request, target, stop);
+    const DownloadResult downloaded = downloader.fetch(DownloadRequest{request, target, true, address, checksum});
+    if (downloaded.resumedFrom > 0) {
+        platform::Print("Resumed from byte %llu\n", static_cast<unsigned long long>(downloaded.resumedFrom));
+    }
     if (!downloaded) {
         platform::Print("Download failed: %s\n", downloaded.toString().c_str());
-        return false;
+        return {failureOf(downloaded), downloaded.bytesShort};
     }
-    // A checksum that could not be computed never counts as a match, not even with the empty checksum.
-    const std::string actual = FileMd5(target);
-    const bool ok = !actual.empty() && actual == checksum;
+    // The digest of the bytes as they were written: the new file is not read back. A checksum that could not be
+    // computed never counts as a match, not even with the empty checksum.
+    const bool ok = !downloaded.md5.empty() && downloaded.md5 == checksum;
     platform::Print("%s %s\n", target.c_str(), ok ? "MD5 OK!" : "MD5 FAIL!");
-    return ok;
+    return ok ? SyncOutcome{} : SyncOutcome{SyncFailure::ChecksumMismatch};
+}
+
+bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
+              const std::string& checksum, std::string& fullPath, const StopFlag& stop) {
+    Downloader downloader(stop);
+    return static_cast<bool>(SyncFile(base, path, location, checksum, fullPath, downloader));
 }
 
 bool CopyFileContents(const std::string& source, const std::string& target, const StopFlag& stop) {

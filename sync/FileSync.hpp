@@ -1,8 +1,10 @@
 // Keeping one file equal to the server's copy, and the path and file helpers around it.
 #pragma once
 
+#include "sync/Downloader.hpp"
 #include "sync/StopFlag.hpp"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -17,8 +19,22 @@ void CreateFolders(const std::string& path);
 /// Creates the folder part of a file path when it is missing.
 void EnsureParentFolder(const std::string& filePath);
 
-/// Checks the file at `location` and downloads base + path + "?<random>" over it when it is missing or wrong.
-/// `fullPath` receives FullPath(location) first, whatever the outcome. True only when the file checks out.
+/// Why a file is not in line yet, as the status line tells a player.
+enum class SyncFailure { None, NotFound, Unreachable, ChecksumMismatch, DiskFull, CannotWrite, Stopped };
+
+struct SyncOutcome {
+    SyncFailure failure = SyncFailure::None;
+    std::uint64_t bytesShort = 0; // DiskFull: how many more bytes the file's folder needs (0: not known)
+
+    [[nodiscard]] explicit operator bool() const noexcept { return failure == SyncFailure::None; }
+};
+
+/// Checks the file at `location` and downloads base + path + "?<random>" over it when it is missing or wrong,
+/// resuming what an earlier attempt or run left, with the MD5 taken from the bytes as they arrive.
+/// `fullPath` receives FullPath(location) first, whatever the outcome. Succeeds only when the file checks out.
+[[nodiscard]] SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
+                                   const std::string& checksum, std::string& fullPath, Downloader& downloader);
+/// The same through a downloader of its own.
 [[nodiscard]] bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
                             const std::string& checksum, std::string& fullPath, const StopFlag& stop);
 

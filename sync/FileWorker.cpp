@@ -8,12 +8,16 @@
 #include "platform/FileSystem.hpp"
 #include "sync/FileMd5.hpp"
 #include "sync/FileSync.hpp"
+#include "sync/ResumeRecord.hpp"
 
 #include <cstdio>
 #include <functional>
 #include <optional>
 
 namespace {
+
+// One failure can be a hiccup the next attempt mends; from the second in a row the player is told why.
+constexpr int failuresBeforeReason = 2;
 
 // A download written between two saves of the verification cache loses at most this much checking to a crash.
 constexpr std::chrono::seconds cacheSaveInterval{10};
@@ -74,20 +78,43 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
 } // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                              std::string& fullPath, Backoff& backoff) {
+                              std::string& fullPath, Backoff& backoff, Downloader& downloader) {
     const auto [base, path] = SplitUrl(url);
-    while (!SyncFile(base, path, location, checksum, fullPath, m_stop)) {
+    const std::string statusBefore = statusText();
+    int failures = 0;
+    bool toldWhy = false;
+    for (;;) {
+        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader);
+        if (outcome)
+            break;
         if (m_stop)
             return false;
         // With an empty checksum a completed download still reports a mismatch; the next check accepts the file
         // at once, so there is nothing to wait for.
         if (checksum.empty() && VerifyFile(fullPath, checksum))
             continue;
+        if (outcome.failure == SyncFailure::DiskFull) {
+            // Failed writes would not make room: wait for the player to, then go on from the partial file.
+            setStatus(status::diskFull);
+            toldWhy = true;
+            if (!waitForRoom(fullPath, outcome.bytesShort))
+                return false;
+            continue;
+        }
+        if (++failures >= failuresBeforeReason) {
+            if (const TextPair* reason = failureText(outcome.failure)) {
+                setStatus(*reason);
+                toldWhy = true;
+            }
+        }
         // Retries back off: a tight loop would hammer a failing server. Still for ever, until the launcher closes.
         if (!backoff.wait(m_stop))
             return false;
     }
     backoff.reset();
+    // The reason is gone with the failure: the line shows again what the worker is doing.
+    if (toldWhy)
+        setStatusText(statusBefore);
     return true;
 }
 
@@ -120,6 +147,10 @@ void Launcher::saveVerificationCache() {
 }
 
 void Launcher::fileWorker(std::vector<FileEntry> files) {
+    // The music's partial download is listed too: its worker may be appending to it right now.
+    std::vector<FileEntry> listed = files;
+    listed.push_back(musicFile());
+    RemoveStalePartialDownloads(m_gameFolder, listed);
     std::vector<Step> plan = planSteps(files, fullGameDownload(),
                                        [this](const std::string& location) { return insideGameFolder(location); });
 
@@ -159,6 +190,10 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
             },
             m_checkThreads, m_stop);
         Backoff backoff(m_retryFirst, m_retryCap);
+        // One downloader for the whole list: its connection to the server stays open from one file to the next.
+        Downloader downloader(m_stop);
+        downloader.setProgressHook(
+            [this](const TransferProgress& progress) { reportTransfer(progress.done, progress.total); });
         auto lastSave = std::chrono::steady_clock::now();
         finished = [&] {
             for (const Step& step : plan) {
@@ -195,7 +230,8 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     const bool downloads = step.checkJob || !platform::ReadFileFacts(fullPath);
                     if (downloads)
                         beginDownload(entry);
-                    const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff);
+                    const bool synced =
+                        syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff, downloader);
                     if (downloads)
                         endDownload(synced);
                     if (!synced)

@@ -54,6 +54,12 @@ void Launcher::startMusicDownload(std::string url, std::string location, std::st
     // The worker is launched once; a second call while one exists would leave a thread nobody joins.
     if (m_musicThread.joinable())
         return;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_musicFile.location = location;
+        m_musicFile.checksum = checksum;
+        m_musicFile.URL = url;
+    }
     m_musicWorkerDone = false;
     try {
         m_musicThread =
@@ -131,6 +137,30 @@ void Launcher::reportTransfer(std::uint64_t done, std::uint64_t total) {
 void Launcher::endDownload(bool complete) {
     const std::lock_guard lock(m_progressMutex);
     m_downloads.end(complete);
+}
+
+FileEntry Launcher::musicFile() const {
+    const std::lock_guard lock(m_mutex);
+    return m_musicFile;
+}
+
+const TextPair* failureText(SyncFailure failure) noexcept {
+    switch (failure) {
+    case SyncFailure::NotFound:
+        return &status::notFound;
+    case SyncFailure::Unreachable:
+        return &status::unreachable;
+    case SyncFailure::ChecksumMismatch:
+        return &status::checksumMismatch;
+    case SyncFailure::DiskFull:
+        return &status::diskFull;
+    case SyncFailure::CannotWrite:
+        return &status::cannotWrite;
+    case SyncFailure::None:
+    case SyncFailure::Stopped:
+        break;
+    }
+    return nullptr;
 }
 
 void Launcher::stopWorkers() {

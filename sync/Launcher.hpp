@@ -1,13 +1,15 @@
 // The launcher's shared state: the status line the window shows, the music, the realm list and the two workers.
 // Everything the workers and the main thread share lives here, behind the mutex or in atomics. The member
-// functions are defined in four files, one per group below: Launcher.cpp (state, starting and stopping),
-// MusicWorker.cpp, FileWorker.cpp and GamePreparation.cpp.
+// functions are defined in five files, one per group below: Launcher.cpp (state, starting and stopping),
+// MusicWorker.cpp, FileWorker.cpp, DiskRoom.cpp and GamePreparation.cpp.
 #pragma once
 
 #include "sync/Backoff.hpp"
 #include "sync/CheckAhead.hpp"
 #include "sync/DownloadProgress.hpp"
+#include "sync/Downloader.hpp"
 #include "sync/FileEntry.hpp"
+#include "sync/FileSync.hpp"
 #include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
 #include "sync/MusicPlayer.hpp"
@@ -38,7 +40,20 @@ inline constexpr TextPair gameData{"Download - Game Data", "Download - Bazi"};
 inline constexpr TextPair additional{"Download - Additional", "Download - Takmili"};
 inline constexpr TextPair ready{"Ready to Play", "Amade Bazi"};
 inline constexpr TextPair preparing{"Preparing the game", "Amade Sazi bazi"};
+// Why a file keeps failing, in a few words; the standard output has the whole story.
+inline constexpr TextPair notFound{"Download failed - file not found (404)",
+                                   "Download nashod - file peyda nashod (404)"};
+inline constexpr TextPair unreachable{"Download failed - server cannot be reached",
+                                      "Download nashod - server dar dastres nist"};
+inline constexpr TextPair checksumMismatch{"Download failed - checksum does not match",
+                                           "Download nashod - checksum motabegh nist"};
+inline constexpr TextPair diskFull{"Download paused - disk full", "Download motevaghef - disk por ast"};
+inline constexpr TextPair cannotWrite{"Download failed - cannot write the file",
+                                      "Download nashod - file zakhire nashod"};
 } // namespace status
+
+/// The status text that says why a file keeps failing; nullptr for a stop, which needs no words.
+[[nodiscard]] const TextPair* failureText(SyncFailure failure) noexcept;
 
 class Launcher {
 public:
@@ -125,13 +140,19 @@ private:
 
     // sync/FileWorker.cpp
     void fileWorker(std::vector<FileEntry> files);
-    /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first.
+    /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first. A file that
+    /// keeps failing puts the reason on the status line; a full disk is waited out (see waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                        std::string& fullPath, Backoff& backoff);
+                        std::string& fullPath, Backoff& backoff, Downloader& downloader);
     /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
     /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
     [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
     void saveVerificationCache();
+
+    // sync/DiskRoom.cpp
+    /// Shows the disk-full box (once per run) and sleeps until the folder of `fullPath` has `bytesShort` more bytes
+    /// free than now, looking again every few seconds; false when stopped first.
+    bool waitForRoom(const std::string& fullPath, std::uint64_t bytesShort);
 
     const std::string m_gameFolder;
     std::atomic<Language> m_language{Language::Finglish};
@@ -142,8 +163,12 @@ private:
     bool m_fullCheck = false;
     unsigned m_checkThreads = 0;
 
-    mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_realmlistTarget, m_realmlistText
+    /// The music's location and checksum, as a list entry (empty before startMusicDownload).
+    [[nodiscard]] FileEntry musicFile() const;
+
+    mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_musicFile, m_realmlistTarget, m_realmlistText
     std::string m_statusText;
+    FileEntry m_musicFile;
     std::string m_musicPath;
     std::string m_realmlistTarget;
     std::string m_realmlistText;
@@ -163,6 +188,7 @@ private:
     std::atomic<bool> m_musicOn{false};
     std::atomic<bool> m_allDone{false};
     std::atomic<bool> m_musicWorkerDone{false};
+    std::atomic<bool> m_diskFullShown{false}; // the disk-full box is shown once per run, by whichever worker is first
     StopFlag m_stop{false};
 
     std::thread m_musicThread;

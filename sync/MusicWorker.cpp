@@ -36,7 +36,8 @@ void Launcher::musicWorker(std::string url, std::string location, std::string ch
 
     Backoff backoff(m_retryFirst, m_retryCap);
     std::string fullPath;
-    if (!syncUntilValid(url, location, checksum, fullPath, backoff))
+    Downloader downloader(m_stop);
+    if (!syncUntilValid(url, location, checksum, fullPath, backoff, downloader))
         return;
     {
         const std::lock_guard lock(m_mutex);
