@@ -314,6 +314,54 @@ TEST_F(LauncherServerTest, AnswersSingleRangesAndRefusesUnsatisfiableOnes) {
     EXPECT_EQ(missing->get_header_value("Content-Range"), "");
 }
 
+TEST_F(LauncherServerTest, NamesEachFileVersionAndSendsAChangedFileWholeDespiteARange) {
+    const std::string hundred = randomBytes(100, 7);
+    writeFile(m_files / "v.bin", hundred);
+    startServer();
+    auto c = client();
+    auto first = c.Get("/files/v.bin");
+    ASSERT_TRUE(first);
+    const std::string etag = first->get_header_value("ETag");
+    const std::string lastModified = first->get_header_value("Last-Modified");
+    EXPECT_EQ(etag.front(), '"') << etag;
+    EXPECT_NE(lastModified.find(" GMT"), std::string::npos) << lastModified;
+
+    // Either validator keeps the range; anything else gets the whole file.
+    for (const auto& [ifRange, status] : std::vector<std::pair<std::string, int>>{
+             {etag, 206}, {lastModified, 206}, {"\"other\"", 200}, {"Thu, 01 Jan 1970 00:00:00 GMT", 200}}) {
+        auto res = c.Get("/files/v.bin", {{"Range", "bytes=90-"}, {"If-Range", ifRange}});
+        ASSERT_TRUE(res) << ifRange;
+        EXPECT_EQ(res->status, status) << ifRange;
+        EXPECT_EQ(res->body, status == 206 ? hundred.substr(90) : hundred) << ifRange;
+    }
+
+    // Same size, new bytes, new time: a new ETag, so a resumed range cannot mix the two.
+    writeFile(m_files / "v.bin", randomBytes(100, 8));
+    fs::last_write_time(m_files / "v.bin", fs::last_write_time(m_files / "v.bin") + std::chrono::seconds(2));
+    auto changed = c.Get("/files/v.bin", {{"Range", "bytes=90-"}, {"If-Range", etag}});
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->status, 200);
+    EXPECT_NE(changed->get_header_value("ETag"), etag);
+}
+
+TEST_F(LauncherServerTest, KeepsAConnectionAliveForHundredsOfRequestsWithoutStalling) {
+    writeFile(m_files / "small.bin", randomBytes(32 * 1024, 9));
+    startServer();
+    auto c = client();
+    c.set_keep_alive(true);
+    constexpr int requests = 300;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < requests; ++i) {
+        auto res = c.Get("/files/small.bin");
+        ASSERT_TRUE(res) << i;
+        ASSERT_EQ(res->status, 200) << i;
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(m_server->connectionCount(), 1u);
+    // A delayed acknowledgement held up each answer by 40 ms: 12 s for these. Unstalled they take milliseconds.
+    EXPECT_LT(took, std::chrono::seconds(6));
+}
+
 TEST_F(LauncherServerTest, RefusesEveryPathThatLeavesTheFolder) {
     writeFile(m_files / "Data" / "inside.txt", "inside");
     fs::create_symlink(m_temp.path() / "secret.txt", m_files / "link-out.txt");

@@ -12,7 +12,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -33,6 +35,9 @@ constexpr std::size_t maxDocumentBytes = 16 * 1024 * 1024;
 constexpr std::size_t maxRequestBodyBytes = 64 * 1024;
 constexpr std::size_t bytesPerKiB = 1024;
 constexpr time_t keepAliveSeconds = 1;
+// A launcher fetches a whole file list over one connection; the library's default of 5 requests would make it
+// reconnect every fifth file.
+constexpr std::size_t maxRequestsPerConnection = 100000;
 constexpr auto startPollInterval = std::chrono::milliseconds(1);
 constexpr const char* documentPath = "/get_data.php";
 
@@ -46,6 +51,42 @@ struct FdCloser {
     FdCloser(const FdCloser&) = delete;
     FdCloser& operator=(const FdCloser&) = delete;
 };
+
+// Every accepted connection becomes one task of the library's pool: counting tasks counts connections, which is
+// how a test sees whether a client kept its connection alive.
+class CountingPool : public httplib::ThreadPool {
+public:
+    CountingPool(std::size_t threads, std::atomic<std::uint64_t>& count, std::function<void(std::uint64_t)> opened)
+        : httplib::ThreadPool(threads), m_count(count), m_opened(std::move(opened)) {}
+
+    void enqueue(std::function<void()> task) override {
+        m_opened(++m_count);
+        httplib::ThreadPool::enqueue(std::move(task));
+    }
+
+private:
+    std::atomic<std::uint64_t>& m_count;
+    std::function<void(std::uint64_t)> m_opened;
+};
+
+// The validators a client needs to resume safely: the ETag changes with the size or the modification time (in
+// nanoseconds), Last-Modified is the same time in HTTP's date form.
+struct Validators {
+    std::string etag;
+    std::string lastModified;
+};
+
+Validators validatorsOf(const struct stat& info) {
+    char etag[64];
+    std::snprintf(etag, sizeof etag, "\"%llx-%llx%09llx\"", static_cast<unsigned long long>(info.st_size),
+                  static_cast<unsigned long long>(info.st_mtim.tv_sec),
+                  static_cast<unsigned long long>(info.st_mtim.tv_nsec));
+    std::tm utc{};
+    char date[64] = {};
+    if (::gmtime_r(&info.st_mtim.tv_sec, &utc) != nullptr)
+        std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return {etag, date};
+}
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -219,6 +260,7 @@ struct LauncherServer::State {
     std::string error;
     StopGate gate;
     RequestLog log;
+    std::atomic<std::uint64_t> connections{0};
 
     void installRoutes();
     void serveDocument(httplib::Response& res) const;
@@ -263,8 +305,11 @@ void LauncherServer::State::installRoutes() {
 
     http.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
         const std::string bytes = req.method == "HEAD" ? "0" : res.get_header_value("Content-Length");
+        // The Range asked for goes with the line, so a log shows where a resumed download went on from.
+        const std::string range = req.get_header_value("Range");
         log.write(req.method + " " + printable(req.target) + " " + std::to_string(res.status) + " " +
-                  (bytes.empty() ? std::to_string(res.body.size()) : bytes));
+                  (bytes.empty() ? std::to_string(res.body.size()) : bytes) +
+                  (range.empty() ? "" : " range=" + printable(range)));
     });
     // The library's default on Linux is SO_REUSEPORT, which lets a second server bind a port that is still being
     // served and split the clients between the two. SO_REUSEADDR alone gives a restarted server its port back
@@ -276,6 +321,19 @@ void LauncherServer::State::installRoutes() {
     http.set_payload_max_length(maxRequestBodyBytes);
     // An idle keep-alive connection holds its worker until this runs out, and stop() waits for every worker.
     http.set_keep_alive_timeout(keepAliveSeconds);
+    http.set_keep_alive_max_count(maxRequestsPerConnection);
+    // Headers and body go out in separate writes; with Nagle's algorithm the body of the next response on a kept-alive
+    // connection waits for the client's delayed acknowledgement, 40 ms per file.
+    http.set_tcp_nodelay(true);
+    http.new_task_queue = [this]() -> httplib::TaskQueue* {
+        // The library takes ownership of the pool it is handed.
+        return std::make_unique<CountingPool>(CPPHTTPLIB_THREAD_POOL_COUNT, connections,
+                                              [this](std::uint64_t count) {
+                                                  log.write("varnhold-server: connection " + std::to_string(count) +
+                                                            " opened");
+                                              })
+            .release();
+    };
 }
 
 void LauncherServer::State::serveDocument(httplib::Response& res) const {
@@ -315,8 +373,18 @@ void LauncherServer::State::serveFile(const httplib::Request& req, httplib::Resp
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     res.set_header("Accept-Ranges", "bytes");
+    const Validators validators = validatorsOf(info);
+    res.set_header("ETag", validators.etag);
+    if (!validators.lastModified.empty())
+        res.set_header("Last-Modified", validators.lastModified);
 
-    const ByteRange range = req.has_header("Range") ? parseByteRange(req.get_header_value("Range"), size) : ByteRange{};
+    // If-Range: a range of a file that changed since the client's copy would mix two files, so the whole new file
+    // goes out instead.
+    const std::string ifRange = req.get_header_value("If-Range");
+    const bool rangeStillValid = ifRange.empty() || ifRange == validators.etag ||
+                                 (!validators.lastModified.empty() && ifRange == validators.lastModified);
+    const ByteRange range =
+        req.has_header("Range") && rangeStillValid ? parseByteRange(req.get_header_value("Range"), size) : ByteRange{};
     if (range.kind == ByteRange::Kind::Unsatisfiable) {
         res.set_header("Content-Range", "bytes */" + std::to_string(size));
         setText(res, 416, "Range not satisfiable\n");
@@ -420,6 +488,10 @@ std::string LauncherServer::describe() const {
     const std::string files = s.filesRoot.empty() ? std::string("(none)") : s.filesRoot.string();
     return "listening on " + baseUrl() + "  document=" + s.options.documentPath + "  files=" + files + " under " +
            s.options.filesPrefix;
+}
+
+std::uint64_t LauncherServer::connectionCount() const {
+    return m_state->connections.load();
 }
 
 bool LauncherServer::isRunning() const {

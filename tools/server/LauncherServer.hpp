@@ -3,6 +3,7 @@
 
 #include "tools/server/ServerOptions.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,8 @@ public:
     [[nodiscard]] std::string baseUrl() const;
     /// "listening on http://…/  document=…  files=… under /files/", the start-up line without the program name.
     [[nodiscard]] std::string describe() const;
+    /// Connections accepted since start(); each one is also logged ("connection N opened").
+    [[nodiscard]] std::uint64_t connectionCount() const;
     /// True from a successful start() until stop(), unless the accept loop ended by itself.
     [[nodiscard]] bool isRunning() const;
 
