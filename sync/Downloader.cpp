@@ -7,6 +7,7 @@
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
 #include "sync/Md5Digest.hpp"
+#include "sync/PipelinedWriter.hpp"
 #include "sync/ResumeRecord.hpp"
 
 #include <algorithm>
@@ -147,6 +148,9 @@ std::optional<ContentRange> parseContentRange(std::string_view value) {
 // beyond this much it is cheaper to let the connection go.
 constexpr std::uint64_t maxDroppedBody = 64 * 1024;
 constexpr std::size_t partialReadBlock = 1024 * 1024;
+// From this size on the MD5 runs on a thread of its own beside the transfer; below it a thread costs more than it
+// saves, and a list of small files stays on one thread.
+constexpr std::uint64_t pipelineFrom = 8 * 1024 * 1024;
 
 // Everything one pass of a transfer decides and counts, shared with libcurl's callbacks.
 struct Transfer {
@@ -173,6 +177,8 @@ struct Transfer {
     std::uint64_t total = 0;
     std::uint64_t received = 0;
     std::uint64_t dropped = 0;
+    std::uint64_t done = 0; // the file's bytes so far, a resumed part included
+    std::optional<PipelinedWriter> writer;
 
     // A weak ETag does not promise the same bytes, so it cannot guard a resumed range.
     [[nodiscard]] std::string validator() const {
@@ -183,7 +189,7 @@ struct Transfer {
 
     void report() const {
         if (*progress)
-            (*progress)(TransferProgress{file->size(), total});
+            (*progress)(TransferProgress{done, total});
     }
 
     // Settles, at the first byte of the body (or its end when it is empty), where the body goes. False ends the
@@ -233,9 +239,23 @@ struct Transfer {
             if (current != knownValidator || !ResumeRecord::load(request->target))
                 (void)record.save(request->target);
         }
+        done = offset;
+        if (total >= pipelineFrom)
+            writer.emplace(*file, **digest);
         report();
         return true;
     }
+
+    // Writes and hashes one received block; false when the file refused it.
+    bool write(const char* data, std::size_t size) {
+        if (writer)
+            return writer->append(data, size);
+        // MD5 of the bytes as they pass: the finished file is never read back to be checked.
+        return file->append(data, size) && (*digest)->update(data, size);
+    }
+
+    // Lets the writing thread finish what it holds; false when some of it could not be written.
+    bool drain() { return !writer || writer->finish(); }
 };
 
 size_t receiveHeader(char* data, size_t size, size_t count, void* user) {
@@ -271,13 +291,12 @@ size_t receiveBody(char* data, size_t size, size_t count, void* user) {
         transfer->dropped += bytes;
         return transfer->dropped <= maxDroppedBody ? bytes : 0;
     }
-    if (!transfer->file->append(data, bytes)) {
+    if (!transfer->write(data, bytes)) {
         transfer->writeFailed = true;
         return 0;
     }
-    // MD5 of the bytes as they pass: the finished file is never read back to be checked.
-    (void)(*transfer->digest)->update(data, bytes);
     transfer->received += bytes;
+    transfer->done += bytes;
     transfer->report();
     return bytes;
 }
@@ -450,6 +469,9 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         }
 
         const CURLcode code = perform(m_connection->multi.get(), handle, m_stop);
+        // Whatever came in is written before anything looks at the file, a stopped transfer's bytes included.
+        if (!transfer.drain())
+            transfer.writeFailed = true;
         long status = 0;
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
         received += transfer.received;
