@@ -1,7 +1,10 @@
 // DownloadToFile against a real local server whose handlers inject the faults: statuses, redirects, cuts, stalls.
 #include "sync/Downloader.hpp"
 
+#include "sync/ResumeRecord.hpp"
+
 #include "support/LocalServer.hpp"
+#include "support/Md5.hpp"
 #include "support/TempFolder.hpp"
 
 #include <arpa/inet.h>
@@ -18,7 +21,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace {
@@ -47,6 +52,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::LocalServer;
+using testing_support::md5Hex;
 using testing_support::readFile;
 using testing_support::TempFolder;
 
@@ -122,7 +128,48 @@ protected:
                                          return !m_release && sink.write(m_body.data() + offset % bodySize, 4096);
                                      });
         });
-        server.set_logger([this](const httplib::Request&, const httplib::Response&) { ++m_requests; });
+        // The library would slice bodies by Range itself; these handlers answer Range as the test needs.
+        server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+            const_cast<httplib::Request&>(req).ranges.clear();
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+        // A file with a validator. It honours Range and If-Range unless told otherwise, and can cut itself short.
+        server.Get("/resumable", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::lock_guard lock(m_mutex);
+            m_ranges.push_back(req.get_header_value("Range") + "|" + req.get_header_value("If-Range"));
+            res.set_header("ETag", m_etag);
+            std::size_t first = 0;
+            const std::string range = req.get_header_value("Range");
+            const bool valid = !req.has_header("If-Range") || req.get_header_value("If-Range") == m_etag;
+            if (!range.empty() && (valid || m_ignoreIfRange) && !m_ignoreRange) {
+                first = std::stoul(range.substr(6));
+                if (first >= m_file.size()) {
+                    res.status = 416;
+                    res.set_header("Content-Range", "bytes */" + std::to_string(m_file.size()));
+                    return;
+                }
+                res.status = 206;
+                res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                                    std::to_string(m_file.size() - 1) + "/" +
+                                                    std::to_string(m_file.size()));
+            }
+            const std::string body = m_file.substr(first);
+            const std::size_t cutAt = m_cutAt;
+            res.set_content_provider(
+                body.size(), "application/octet-stream", [body, cutAt](size_t offset, size_t, httplib::DataSink& sink) {
+                    const std::size_t end = std::min(body.size(), cutAt);
+                    if (offset >= end)
+                        return false;
+                    return sink.write(body.data() + offset, std::min<std::size_t>(end - offset, 64 * 1024));
+                });
+        });
+        // The library's default closes a connection after 5 requests, which would hide a client's reuse.
+        server.set_keep_alive_max_count(100);
+        server.set_logger([this](const httplib::Request& req, const httplib::Response&) {
+            ++m_requests;
+            const std::lock_guard lock(m_mutex);
+            m_clientPorts.insert(req.remote_port);
+        });
 
         ASSERT_TRUE(m_server.start());
     }
@@ -174,7 +221,51 @@ protected:
         return {result, returnedAt - stoppedAt};
     }
 
+    // Fetches /resumable into target() as SyncFile does, resumable, for `checksum`.
+    DownloadResult fetchResumable(Downloader& downloader, const std::string& checksum) {
+        return downloader.fetch(DownloadRequest{url("/resumable") + "?1", target(), true, url("/resumable"), checksum});
+    }
+
+    // Serves `file` under `etag`, cut after `cutAt` body bytes of each answer.
+    void serve(std::string file, std::string etag, std::size_t cutAt = std::string::npos, bool ignoreRange = false,
+               bool ignoreIfRange = false) {
+        const std::lock_guard lock(m_mutex);
+        m_file = std::move(file);
+        m_etag = std::move(etag);
+        m_cutAt = cutAt;
+        m_ignoreRange = ignoreRange;
+        m_ignoreIfRange = ignoreIfRange;
+        m_ranges.clear();
+    }
+
+    // The connections seen once `requests` requests have been logged (the log line follows the answer).
+    std::size_t connectionsAfter(int requests) {
+        for (int i = 0; i < 200 && m_requests < requests; ++i)
+            std::this_thread::sleep_for(10ms);
+        const std::lock_guard lock(m_mutex);
+        return m_clientPorts.size();
+    }
+
+    std::vector<std::string> ranges() {
+        const std::lock_guard lock(m_mutex);
+        return m_ranges;
+    }
+
+    std::uint64_t partialSize() const {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(target() + ".varnhold-partial", error);
+        return error ? 0 : size;
+    }
+
     const std::string m_body = randomBody();
+    std::mutex m_mutex; // guards the fields below, read on the server's threads
+    std::string m_file;
+    std::string m_etag;
+    std::size_t m_cutAt = std::string::npos;
+    bool m_ignoreRange = false;
+    bool m_ignoreIfRange = false;
+    std::vector<std::string> m_ranges; // "Range|If-Range" of each request to /resumable
+    std::set<int> m_clientPorts;       // one per connection the clients opened
     TempFolder m_folder;
     LocalServer m_server;
     std::atomic<bool> m_release{false};
@@ -317,6 +408,95 @@ TEST_F(DownloaderTest, ParallelDownloadsToNeighbouringTargetsDoNotMix) {
     EXPECT_EQ(readFile(target("a.bin")), m_body);
     EXPECT_EQ(readFile(target("b.bin")), m_body);
     EXPECT_EQ(folderContents(), (std::vector<std::string>{"a.bin", "b.bin"}));
+}
+
+TEST_F(DownloaderTest, ACutDownloadGoesOnFromItsPartialFileAndIsHashedOnTheWayIn) {
+    serve(m_body, "\"v1\"", bodySize / 3);
+    Downloader downloader(m_stop);
+    const DownloadResult cut = fetchResumable(downloader, md5Hex(m_body));
+    EXPECT_EQ(cut.error, DownloadError::Transfer) << cut.toString();
+    const std::uint64_t kept = partialSize();
+    ASSERT_GT(kept, 0u);
+    EXPECT_FALSE(std::filesystem::exists(target()));
+
+    serve(m_body, "\"v1\"");
+    std::vector<TransferProgress> seen;
+    downloader.setProgressHook([&seen](const TransferProgress& progress) { seen.push_back(progress); });
+    const DownloadResult resumed = fetchResumable(downloader, md5Hex(m_body));
+    ASSERT_TRUE(resumed) << resumed.toString();
+    EXPECT_EQ(ranges(), std::vector<std::string>{"bytes=" + std::to_string(kept) + "-|\"v1\""});
+    EXPECT_EQ(resumed.resumedFrom, kept);
+    EXPECT_EQ(resumed.received, bodySize - kept);
+    EXPECT_EQ(resumed.md5, md5Hex(m_body));
+    EXPECT_EQ(readFile(target()), m_body);
+    EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"}) << "no partial file or record left";
+
+    // Progress starts at the resumed part, never goes back, and ends at the whole size.
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front().done, kept);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end(), [](auto& a, auto& b) { return a.done < b.done; }));
+    EXPECT_EQ(seen.back().done, bodySize);
+    EXPECT_EQ(seen.back().total, bodySize);
+}
+
+TEST_F(DownloaderTest, APartialFileThatNoLongerFitsStartsOverAndNothingMixes) {
+    const std::string changed = m_body.substr(bodySize / 2) + m_body.substr(0, bodySize / 2);
+    struct Case {
+        const char* what;
+        std::string file, etag;
+        bool ignoreRange, ignoreIfRange;
+        std::string checksum;
+    } cases[] = {
+        {"the server ignores Range", m_body, "\"v1\"", true, false, md5Hex(m_body)},
+        {"the file changed and If-Range sends it whole", changed, "\"v2\"", false, false, md5Hex(changed)},
+        {"the file changed and a tail of it comes back", changed, "\"v2\"", false, true, md5Hex(changed)},
+        {"the list now expects another checksum", changed, "\"v1\"", false, false, md5Hex(changed)},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(target());
+        serve(m_body, "\"v1\"", bodySize / 3);
+        Downloader downloader(m_stop);
+        ASSERT_FALSE(fetchResumable(downloader, md5Hex(m_body))) << c.what;
+        ASSERT_GT(partialSize(), 0u) << c.what;
+
+        serve(c.file, c.etag, std::string::npos, c.ignoreRange, c.ignoreIfRange);
+        const DownloadResult result = fetchResumable(downloader, c.checksum);
+        ASSERT_TRUE(result) << c.what << ": " << result.toString();
+        EXPECT_EQ(result.md5, md5Hex(c.file)) << c.what;
+        EXPECT_EQ(readFile(target()), c.file) << c.what;
+        EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"}) << c.what;
+    }
+    // A partial file begun for another checksum is not even offered to the server.
+    EXPECT_EQ(ranges(), std::vector<std::string>{"|"});
+}
+
+TEST_F(DownloaderTest, AWholePartialFileIsTakenWithoutItsBytesAgain) {
+    // A run killed between the last byte and the rename: the server says there is nothing more to send.
+    serve(m_body, "\"v1\"");
+    m_folder.write("file.bin.varnhold-partial", m_body);
+    const ResumeRecord record{url("/resumable"), md5Hex(m_body), "\"v1\""};
+    ASSERT_TRUE(record.save(target()));
+    Downloader downloader(m_stop);
+    const DownloadResult result = fetchResumable(downloader, md5Hex(m_body));
+    ASSERT_TRUE(result) << result.toString();
+    EXPECT_EQ(result.received, 0u);
+    EXPECT_EQ(result.md5, md5Hex(m_body));
+    EXPECT_EQ(readFile(target()), m_body);
+    EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"});
+}
+
+TEST_F(DownloaderTest, OneDownloaderKeepsItsConnectionFromFileToFile) {
+    constexpr int files = 4;
+    Downloader downloader(m_stop);
+    for (int i = 0; i < files; ++i) {
+        ASSERT_TRUE(downloader.fetch(DownloadRequest{url("/body"), target(), false, {}, {}}));
+        EXPECT_EQ(downloader.fetch(DownloadRequest{url("/missing"), target(), false, {}, {}}).httpStatus, 404);
+    }
+    EXPECT_EQ(connectionsAfter(2 * files), 1u);
+    for (int i = 0; i < files; ++i) {
+        ASSERT_TRUE(DownloadToFile(url("/body"), target(), m_stop));
+    }
+    EXPECT_EQ(connectionsAfter(3 * files), 1u + files) << "a one-off download has a connection of its own";
 }
 
 } // namespace
