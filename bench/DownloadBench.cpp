@@ -1,4 +1,5 @@
-// Times DownloadToFile against the curl command on one large file served from loopback; the ratio should be 0.9+.
+// Times DownloadToFile against the curl command on one large file served from loopback (the ratio should be 0.9+),
+// and the same download with a progress hook against it without one (the hook should cost at most 2 %).
 #include "sync/Downloader.hpp"
 
 #include "bench/BenchSupport.hpp"
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +25,8 @@ namespace {
 constexpr std::size_t fileSize = 500u * 1000u * 1000u;
 constexpr std::size_t requestHeadLimit = 64 * 1024;
 constexpr int rounds = 3;
+constexpr int progressRounds = 5;
+constexpr double maxProgressCost = 0.02;
 
 // A plain HTTP/1.1 server for one file on 127.0.0.1: the body is streamed from disk with sendfile, never loaded
 // whole, and costs both clients the same.
@@ -151,6 +155,33 @@ int main() {
         } else {
             std::fprintf(stderr, "a download failed (DownloadToFile %s, curl %s)\n", oursOk ? "ok" : "failed",
                          theirsOk ? "ok" : "failed");
+        }
+        // What the window's publisher does with each report: two stores another thread reads.
+        std::atomic<std::uint64_t> done{0}, total{0};
+        Downloader withHook(stop);
+        withHook.setProgressHook([&](const TransferProgress& progress) {
+            done.store(progress.done, std::memory_order_relaxed);
+            total.store(progress.total, std::memory_order_relaxed);
+        });
+        Downloader withoutHook(stop);
+        const DownloadRequest request{url, target.string(), false, {}, {}};
+        double on = 1e300, off = 1e300;
+        bool progressOk = status == 0;
+        for (int round = 0; round < progressRounds && progressOk; ++round) {
+            const auto offRound = timeSeconds(target, [&] { return static_cast<bool>(withoutHook.fetch(request)); });
+            const auto onRound = timeSeconds(target, [&] { return static_cast<bool>(withHook.fetch(request)); });
+            progressOk = offRound && onRound && done.load() == fileSize && total.load() == fileSize;
+            off = std::min(off, offRound.value_or(off));
+            on = std::min(on, onRound.value_or(on));
+        }
+        if (progressOk) {
+            const double cost = on / off - 1;
+            std::printf("progress on: %.3f s; progress off: %.3f s (best of %d)\n", on, off, progressRounds);
+            std::printf("progress reporting cost: %+.1f %% (target <= %.0f %%) %s\n", cost * 100, maxProgressCost * 100,
+                        cost <= maxProgressCost ? "OK" : "COSTLIER THAN TARGET");
+        } else if (status == 0) {
+            std::fprintf(stderr, "the progress rounds failed or reported wrong figures\n");
+            status = 1;
         }
     }
     std::filesystem::remove_all(folder);
