@@ -2,6 +2,7 @@
 // the free space until it is there.
 #include "sync/Launcher.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/Dialogs.hpp"
 #include "platform/DiskSpace.hpp"
 
@@ -46,8 +47,8 @@ std::string fill(std::string_view pattern, const std::string& folder, const std:
 bool Launcher::waitForRoom(const std::string& fullPath, std::uint64_t bytesShort) {
     const std::string folder = folderOf(fullPath);
     const std::optional<std::uint64_t> before = platform::AvailableBytes(folder);
-    std::printf("Disk full: %s needs %llu more bytes\n", folder.c_str(), static_cast<unsigned long long>(bytesShort));
-    std::fflush(stdout);
+    platform::Print("Disk full: %s needs %llu more bytes\n", folder.c_str(),
+                    static_cast<unsigned long long>(bytesShort));
     if (!m_diskFullShown.exchange(true)) {
         // Blocks this worker while it is up, which is what the worker would do anyway.
         const std::string amount = bytesShort > 0 ? megabytes(bytesShort) : std::string("some space");

@@ -1,6 +1,7 @@
 // The resume record: three lines of text after a version line, written beside the partial file.
 #include "sync/ResumeRecord.hpp"
 
+#include "platform/Diagnostics.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
@@ -91,7 +92,7 @@ void RemoveStalePartialDownloads(const std::string& gameFolder, const std::vecto
         if (record && listed.contains({target, record->checksum})) {
             continue;
         }
-        std::printf("Removing a partial download no longer listed: %s\n", target.c_str());
+        platform::Print("Removing a partial download no longer listed: %s\n", target.c_str());
         (void)std::remove(platform::PartFile::resumePath(target).c_str());
         ResumeRecord::remove(target);
     }
