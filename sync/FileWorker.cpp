@@ -97,7 +97,7 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
             // Failed writes would not make room: wait for the player to, then go on from the partial file.
             setStatus(status::diskFull);
             toldWhy = true;
-            if (!waitForRoom(fullPath, outcome.bytesShort))
+            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort))
                 return false;
             continue;
         }
@@ -195,6 +195,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
         downloader.setProgressHook(
             [this](const TransferProgress& progress) { reportTransfer(progress.done, progress.total); });
         auto lastSave = std::chrono::steady_clock::now();
+        bool gameDataRoomChecked = false;
         finished = [&] {
             for (const Step& step : plan) {
                 if (m_stop)
@@ -203,6 +204,16 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                 platform::Print("Check File %s\n", entry.URL.c_str());
                 if (step.skipped)
                     continue;
+                if (entry.game_data == 1 && !gameDataRoomChecked) {
+                    gameDataRoomChecked = true;
+                    std::vector<FileEntry> gameFiles;
+                    for (const Step& later : plan) {
+                        if (!later.skipped && !later.refused && files[later.entry].game_data == 1)
+                            gameFiles.push_back(files[later.entry]);
+                    }
+                    if (!waitForGameDataRoom(gameFiles))
+                        return false;
+                }
                 setStatus(entry.game_data == 1 ? status::gameData : status::requirements);
                 if (entry.required == 0) {
                     // Every required entry stands before this one and has checked out: Play may start now.

@@ -52,6 +52,9 @@ inline constexpr TextPair cannotWrite{"Download failed - cannot write the file",
                                       "Download nashod - file zakhire nashod"};
 } // namespace status
 
+/// The folder part of a full file path ("." for a bare name).
+[[nodiscard]] std::string FolderOf(const std::string& fullPath);
+
 /// The status text that says why a file keeps failing; nullptr for a stop, which needs no words.
 [[nodiscard]] const TextPair* failureText(SyncFailure failure) noexcept;
 
@@ -150,9 +153,12 @@ private:
     void saveVerificationCache();
 
     // sync/DiskRoom.cpp
-    /// Shows the disk-full box (once per run) and sleeps until the folder of `fullPath` has `bytesShort` more bytes
-    /// free than now, looking again every few seconds; false when stopped first.
-    bool waitForRoom(const std::string& fullPath, std::uint64_t bytesShort);
+    /// Shows the disk-full box (once per run) and sleeps until `folder` has `bytesShort` more bytes free than now,
+    /// looking again every few seconds; false when stopped first.
+    bool waitForRoom(const std::string& folder, std::uint64_t bytesShort);
+    /// Before the first file of the full game: waits (see waitForRoom) until the game folder has room for the
+    /// listed sizes of the game files not on disk yet, less what their partial files hold; false when stopped.
+    bool waitForGameDataRoom(const std::vector<FileEntry>& gameFiles);
 
     const std::string m_gameFolder;
     std::atomic<Language> m_language{Language::Finglish};
