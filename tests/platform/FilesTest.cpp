@@ -1,5 +1,6 @@
 // Reading and writing game files through the platform layer: whole reads, the reasons for failures, and a target
 // that only ever holds a complete file, also while someone else has it open.
+#include "platform/DiskSpace.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
 
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -141,6 +143,64 @@ TEST_F(FilesTest, ReadOnlyTargetsAreKnownAndDurableCommitsLand) {
     ASSERT_TRUE(part->append("set realmlist new", 17));
     ASSERT_TRUE(part->commit()) << part->error();
     EXPECT_EQ(readFile(path("realmlist.wtf")), "set realmlist new");
+}
+
+TEST_F(FilesTest, AResumablePartFileOutlivesItsOwnerUntilCommittedOrDiscarded) {
+    const std::string target = path("Data/big.MPQ");
+    const std::string partial = PartFile::resumePath(target);
+    fs::create_directories(m_folder.path() / "Data");
+    writeFile(target, "old game file");
+    std::string error;
+    {
+        std::optional<PartFile> part = PartFile::resume(target, error);
+        ASSERT_TRUE(part) << error;
+        EXPECT_EQ(part->size(), 0u);
+        ASSERT_TRUE(part->append("first half, ", 12));
+    } // a close or a stop: what came in stays for the next run
+    EXPECT_EQ(readFile(partial), "first half, ");
+    EXPECT_EQ(readFile(target), "old game file");
+    EXPECT_EQ(PartFile::findResumable(m_folder.path().generic_string()), std::vector<std::string>{target});
+    {
+        std::optional<PartFile> part = PartFile::resume(target, error);
+        ASSERT_TRUE(part) << error;
+        EXPECT_EQ(part->size(), 12u);
+        ASSERT_TRUE(part->append("second half", 11));
+        ASSERT_TRUE(part->commit()) << part->error();
+    }
+    EXPECT_EQ(readFile(target), "first half, second half");
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_TRUE(PartFile::findResumable(m_folder.path().generic_string()).empty());
+
+    // Starting over drops the bytes on disk and those still buffered; a discarded file is gone at once.
+    {
+        std::optional<PartFile> part = PartFile::resume(target, error);
+        ASSERT_TRUE(part) << error;
+        ASSERT_TRUE(part->append("stale bytes", 11));
+        ASSERT_TRUE(part->restart()) << part->error();
+        EXPECT_EQ(part->size(), 0u);
+        ASSERT_TRUE(part->append("fresh", 5));
+    }
+    EXPECT_EQ(readFile(partial), "fresh");
+    {
+        std::optional<PartFile> part = PartFile::resume(target, error);
+        ASSERT_TRUE(part) << error;
+        EXPECT_EQ(part->size(), 5u);
+        part->discard();
+    }
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_EQ(readFile(target), "first half, second half");
+}
+
+TEST_F(FilesTest, FreeSpaceIsKnownForAFolderOrAFileAndNotForNothing) {
+    writeFile(path("file.bin"), "x");
+    const std::optional<std::uint64_t> folder = platform::AvailableBytes(m_folder.path().generic_string());
+    ASSERT_TRUE(folder);
+    EXPECT_GT(*folder, 0u);
+    const std::optional<std::uint64_t> file = platform::AvailableBytes(path("file.bin"));
+    ASSERT_TRUE(file);
+    EXPECT_GT(*file, 0u);
+    EXPECT_FALSE(platform::AvailableBytes(path("missing/folder")));
+    EXPECT_FALSE(platform::AvailableBytes(""));
 }
 
 TEST_F(FilesTest, PartFileFailuresComeWithTheirReason) {

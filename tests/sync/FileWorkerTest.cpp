@@ -1,5 +1,9 @@
-// The file worker against a real local server: order, Play's moment, shared downloads, retries, refused places.
+// The file worker against a real local server: order, Play's moment, shared downloads, retries, refused places,
+// the progress within a file, the reasons on the status line, the room for the full game and stale partial files.
 #include "sync/Launcher.hpp"
+
+#include "platform/FileSystem.hpp"
+#include "sync/ResumeRecord.hpp"
 
 #include "support/Gate.hpp"
 #include "support/LocalServer.hpp"
@@ -9,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -70,6 +75,17 @@ protected:
                 gate->passWhenOpen();
             response.set_content(bytes, "application/octet-stream");
         });
+    }
+
+    // Polls the status line until it reads `text` or `timeout` passes; the text last seen.
+    std::string waitForStatus(Launcher& which, const std::string& text, std::chrono::milliseconds timeout = 5s) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        std::string seen = which.statusText();
+        while (seen != text && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(10ms);
+            seen = which.statusText();
+        }
+        return seen;
     }
 
     std::vector<std::string> requests() const {
@@ -323,6 +339,106 @@ TEST_F(FileWorkerTest, ParallelChecksStillUnlockPlayOnlyAfterEveryRequiredFile) 
     ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
     EXPECT_EQ(launcher().statusText(), "Ready to Play");
     EXPECT_EQ(requests(), std::vector<std::string>{"req"});
+}
+
+TEST_F(FileWorkerTest, ARunningDownloadsBytesReachTheProgressAsTheyArrive) {
+    const std::string bytes(600'000, 'p');
+    constexpr std::size_t half = 300'000;
+    Gate halfway;
+    serve("big", [&](httplib::Response& response) {
+        response.set_content_provider(bytes.size(), "application/octet-stream",
+                                      [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                          if (offset == half)
+                                              halfway.passWhenOpen();
+                                          const std::size_t end = offset < half ? half : bytes.size();
+                                          return sink.write(bytes.data() + offset, std::min(length, end - offset));
+                                      });
+    });
+    launcher().startFileSync({entry("big", "big.bin", bytes, 1)});
+    ASSERT_TRUE(halfway.waitEntered());
+    DownloadProgress progress = launcher().downloadProgress();
+    for (const auto until = std::chrono::steady_clock::now() + 5s;
+         progress.bytesDone != half && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(10ms);
+        progress = launcher().downloadProgress();
+    }
+    halfway.open();
+
+    // Halfway through the only file, not at its start or its end: the bar moves while the file comes in.
+    EXPECT_TRUE(progress.active);
+    EXPECT_EQ(progress.bytesDone, half);
+    EXPECT_EQ(progress.bytesReceived, half);
+    EXPECT_EQ(progress.bytesTotal, bytes.size());
+    EXPECT_EQ(progress.fileNumber, 1u);
+    ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
+    EXPECT_EQ(readFile("big.bin"), bytes);
+}
+
+TEST_F(FileWorkerTest, AFileThatKeepsFailingSaysWhyInThePlayersLanguageUntilItChecksOut) {
+    launcher().startFileSync({entry("missing", "missing.bin", "bytes", 1)});
+    EXPECT_EQ(waitForStatus(launcher(), "Download failed - file not found (404)"),
+              "Download failed - file not found (404)");
+    launcher().stopWorkers();
+
+    std::atomic<bool> good{false};
+    serve("wrong", [&good](httplib::Response& response) {
+        response.set_content(good ? "right bytes" : "wrong bytes", "application/octet-stream");
+    });
+    Launcher finglish(m_folder.path().string());
+    finglish.setLanguage(Language::Finglish);
+    finglish.setRetryDelays(20ms, 50ms);
+    finglish.startFileSync({entry("wrong", "wrong.bin", "right bytes", 1)});
+    EXPECT_EQ(waitForStatus(finglish, "Download nashod - checksum motabegh nist"),
+              "Download nashod - checksum motabegh nist");
+    good = true;
+    ASSERT_TRUE(finglish.waitUntilAllDone(workerTimeout));
+    EXPECT_EQ(finglish.statusText(), "Amade Bazi");
+    EXPECT_EQ(readFile("wrong.bin"), "right bytes");
+}
+
+TEST_F(FileWorkerTest, TheFullGameWaitsForRoomBeforeItsFirstFileAndWritesNothing) {
+    serveBytes("game", "game data");
+    FileEntry huge = entry("game", "game.bin", "game data", 1, 1);
+    huge.size = std::uint64_t{1} << 60; // more than any disk has free
+    launcher().setFullGameDownload(true);
+    launcher().startFileSync({huge});
+
+    EXPECT_EQ(waitForStatus(launcher(), "Download paused - disk full"), "Download paused - disk full");
+    EXPECT_TRUE(requests().empty());
+    EXPECT_FALSE(fs::exists("game.bin"));
+    // Waiting is not a download in progress: closing ends it at once.
+    const auto before = std::chrono::steady_clock::now();
+    launcher().stopWorkers();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+}
+
+TEST_F(FileWorkerTest, PartialDownloadsNoLongerListedOrForAnotherChecksumAreRemovedAtStart) {
+    const std::string bytes = "the listed file";
+    const FileEntry listed = entry("kept", "kept.bin", bytes, 1);
+    // Left by an earlier run: one for a file the list dropped, one begun for an older checksum, one still good.
+    writeFile("gone.bin.varnhold-partial", "old");
+    ASSERT_TRUE((ResumeRecord{url("gone"), md5Hex("old"), "\"v1\""}.save(platform::FullPath("gone.bin"))));
+    writeFile("changed.bin.varnhold-partial", "old");
+    ASSERT_TRUE((ResumeRecord{url("changed"), md5Hex("older"), "\"v1\""}.save(platform::FullPath("changed.bin"))));
+    writeFile("kept.bin.varnhold-partial", "the ");
+    ASSERT_TRUE((ResumeRecord{listed.URL, listed.checksum, "\"v1\""}.save(platform::FullPath("kept.bin"))));
+    Gate kept;
+    serveBytes("kept", bytes, &kept);
+    serveBytes("changed", "new");
+
+    launcher().startFileSync({listed, entry("changed", "changed.bin", "new", 1)});
+    ASSERT_TRUE(kept.waitEntered());
+    const bool goneRemoved = !fs::exists("gone.bin.varnhold-partial") && !fs::exists("gone.bin.varnhold-partial-info");
+    const bool changedRemoved = !fs::exists("changed.bin.varnhold-partial");
+    const bool keptThere = fs::exists("kept.bin.varnhold-partial");
+    kept.open();
+    EXPECT_TRUE(goneRemoved);
+    EXPECT_TRUE(changedRemoved);
+    EXPECT_TRUE(keptThere) << "the partial file of a listed entry with its checksum is what a resume goes on from";
+    ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
+    EXPECT_EQ(readFile("kept.bin"), bytes);
+    EXPECT_EQ(readFile("changed.bin"), "new");
+    EXPECT_FALSE(fs::exists("kept.bin.varnhold-partial"));
 }
 
 } // namespace
