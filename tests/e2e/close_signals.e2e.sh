@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A logout, a shutdown or Ctrl+C during a download: the launcher closes as its close button does, with exit code 0,
-# quickly, and leaves neither the file under its name nor a temporary file behind.
+# quickly, and leaves neither the file under its name nor a stray temporary file behind; the partial file stays for
+# the next start to go on from.
 source "$(dirname "$0")/lib.sh"
 start_x
 install_standins
@@ -16,7 +17,7 @@ for signal in TERM HUP INT; do
     wait_window "Varnhold Launcher" 15 >/dev/null || fail "no launcher window"
     wait_output "Start Downloading" 15
     sleep 0.5
-    ls "$GAME" | grep -q '\.part' || fail "the download should be under way"
+    [ -e "$GAME/big.bin.varnhold-partial" ] || fail "the download should be under way"
     start=$(date +%s%N)
     kill -s "$signal" "$LAUNCHER_PID"
     wait_exit 5
@@ -24,6 +25,7 @@ for signal in TERM HUP INT; do
     [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE after SIG$signal, expected 0"
     [ $elapsed_ms -lt 2000 ] || fail "SIG$signal took ${elapsed_ms} ms to close the launcher"
     [ ! -e "$GAME/big.bin" ] || fail "an interrupted download must not leave the file under its name"
-    ls "$GAME" | grep -q '\.part' && fail "SIG$signal left a temporary file behind"
+    ls "$GAME" | grep -q '\.part-' && fail "SIG$signal left a temporary file behind"
+    [ -s "$GAME/big.bin.varnhold-partial" ] || fail "SIG$signal did not keep the partial file to resume from"
     note "SIG$signal: closed in ${elapsed_ms} ms"
 done
