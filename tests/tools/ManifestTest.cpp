@@ -169,6 +169,10 @@ TEST(ManifestGlob, MatchesSegmentsClassesAndDoubleStars) {
     EXPECT_TRUE(GlobPattern("data/*.mpq", true).matches("Data/Patch.MPQ"));
     EXPECT_TRUE(GlobPattern("[a-c]*.EXE", true).matches("Blizzard.exe"));
     EXPECT_FALSE(GlobPattern("data/*.mpq", false).matches("Data/Patch.MPQ"));
+    // A range's ends stay as written; either case of the character may fall in it.
+    EXPECT_TRUE(GlobPattern("[X-a]", true).matches("_"));
+    EXPECT_TRUE(GlobPattern("[X-a]", true).matches("Y"));
+    EXPECT_FALSE(GlobPattern("[!a-c]", true).matches("B"));
 
     // Many stars over a long path must not backtrack for ever.
     const std::string longPath = std::string(3000, 'a') + "/b";

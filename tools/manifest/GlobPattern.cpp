@@ -14,6 +14,16 @@ char foldCase(char c, bool ignoreCase) {
     return c;
 }
 
+char otherCase(char c) {
+    if (c >= 'A' && c <= 'Z') {
+        return static_cast<char>(c - 'A' + 'a');
+    }
+    if (c >= 'a' && c <= 'z') {
+        return static_cast<char>(c - 'a' + 'A');
+    }
+    return c;
+}
+
 struct ClassMatch {
     bool matched;
     std::size_t next; // pattern index just past the closing ']'
@@ -28,21 +38,23 @@ std::optional<ClassMatch> matchClass(std::string_view pattern, std::size_t open,
         negated = true;
         ++i;
     }
-    const char folded = foldCase(c, ignoreCase);
     bool matched = false;
     bool first = true;
     while (i < pattern.size() && (pattern[i] != ']' || first)) {
         first = false;
-        const char low = foldCase(pattern[i], ignoreCase);
         if (i + 2 < pattern.size() && pattern[i + 1] == '-' && pattern[i + 2] != ']') {
-            const char high = foldCase(pattern[i + 2], ignoreCase);
-            const auto u = static_cast<unsigned char>(folded);
-            if (u >= static_cast<unsigned char>(low) && u <= static_cast<unsigned char>(high)) {
+            // A range's ends are taken as written: folded, "[X-a]" would become the empty "[x-a]" and lose '_'.
+            // Ignoring case, the character matches when either of its cases lies in the range.
+            const auto inRange = [&](char x) {
+                const auto u = static_cast<unsigned char>(x);
+                return u >= static_cast<unsigned char>(pattern[i]) && u <= static_cast<unsigned char>(pattern[i + 2]);
+            };
+            if (inRange(c) || (ignoreCase && inRange(otherCase(c)))) {
                 matched = true;
             }
             i += 3;
         } else {
-            if (folded == low) {
+            if (foldCase(c, ignoreCase) == foldCase(pattern[i], ignoreCase)) {
                 matched = true;
             }
             ++i;
