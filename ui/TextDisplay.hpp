@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sync/Language.hpp"
+#include "ui/DisplayText.hpp"
 
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
@@ -14,10 +15,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-/// A text's bytes as characters: UTF-8 where they form valid UTF-8, any other byte widened on its own. Escapes are
-/// not looked at: the server document's texts arrive decoded.
-[[nodiscard]] sf::String decodeDisplayText(std::string_view text);
 
 class TextDisplay {
 public:
