@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -240,8 +241,15 @@ struct Transfer {
                 (void)record.save(request->target);
         }
         done = offset;
-        if (total >= pipelineFrom)
-            writer.emplace(*file, **digest);
+        if (total >= pipelineFrom) {
+            // This runs inside libcurl, which no exception may cross. Without a thread to spare, the bytes are
+            // written and hashed here, as a small file's are.
+            try {
+                writer.emplace(*file, **digest);
+            } catch (const std::system_error&) {
+                writer.reset();
+            }
+        }
         report();
         return true;
     }
