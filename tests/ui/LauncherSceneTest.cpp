@@ -3,6 +3,7 @@
 
 #include "support/PrivateDisplay.hpp"
 #include "sync/Launcher.hpp"
+#include "ui/StatusBox.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Window/Window.hpp>
@@ -128,6 +129,31 @@ TEST(LauncherScene, WindowAndLayoutFromTheArtwork) {
         EXPECT_EQ(run(title), 0);
         scene.close();
         EXPECT_FALSE(window.isOpen());
+    }
+}
+
+TEST(LauncherScene, EveryStatusFitsItsPaintedBox) {
+    REQUIRE_DISPLAY();
+    // What the workers and Play say while things go well. The failure reasons are longer than any box at the
+    // status line's place, and run to the window's edge.
+    const TextPair statuses[] = {status::loading,    status::music, status::requirements, status::gameData,
+                                 status::additional, status::ready, status::preparing};
+    constexpr float minimumPadding = 4.f; // between the ink and the rim's centre line
+    const sf::FloatRect box(static_cast<float>(ui::statusBox::left), static_cast<float>(ui::statusBox::top),
+                            static_cast<float>(ui::statusBox::width), static_cast<float>(ui::statusBox::height));
+    for (const Language language : {Language::English, Language::Finglish}) {
+        LauncherScene scene(language);
+        for (const TextPair& text : statuses) {
+            scene.refresh(std::string(text.in(language)), false);
+            const sf::Text& label = scene.texts().statusLabel();
+            EXPECT_EQ(label.getPosition(), sf::Vector2f(650.f, 570.f)) << "the status line stays where it is laid out";
+            const sf::FloatRect ink = label.getGlobalBounds();
+            EXPECT_GE(ink.left - box.left, minimumPadding) << text.in(language);
+            EXPECT_GE(ink.top - box.top, minimumPadding) << text.in(language);
+            EXPECT_GE(box.left + box.width - (ink.left + ink.width), minimumPadding)
+                << text.in(language) << " ends at x = " << ink.left + ink.width;
+            EXPECT_GE(box.top + box.height - (ink.top + ink.height), minimumPadding) << text.in(language);
+        }
     }
 }
 

@@ -71,7 +71,7 @@ void paintImage(Canvas& c, cairo_t* target, int index, Language language, double
 }
 
 void mockText(cairo_t* cr, const std::string& text, double px, double x, double y) {
-    LayoutPtr layout = makeLayout(cr, text, {"DejaVu Sans", PANGO_WEIGHT_NORMAL, px, 0});
+    LayoutPtr layout = makeLayout(cr, text, {"DejaVu Sans Condensed", PANGO_WEIGHT_NORMAL, px, 0});
     // The window's texts put the first baseline one character size below their position.
     const double baseline = pango_layout_get_baseline(layout.get()) / static_cast<double>(PANGO_SCALE);
     cairo_move_to(cr, x, y + px - baseline);

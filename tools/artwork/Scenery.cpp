@@ -2,6 +2,7 @@
 #include "Scenery.hpp"
 
 #include "Layout.hpp"
+#include "ui/StatusBox.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -326,8 +327,12 @@ void paintTextPanels(Canvas& c) {
     cairo_rectangle(cr, 20, layout::realmY - 6, 300, 1);
     cairo_fill(cr);
 
-    glow(c, 4, hex(0x000000, 0.7), [](cairo_t* g) { roundedRect(g, 642, 564, 152, 28, 6); });
-    roundedRect(cr, 640.5, 562.5, 155, 31, 6);
+    // The glow sits 1.5 px inside the rim, which keeps the rim's gold off the shadow's darkest part.
+    namespace box = ui::statusBox;
+    glow(c, 4, hex(0x000000, 0.7), [](cairo_t* g) {
+        roundedRect(g, box::left + 1.5, box::top + 1.5, box::width - 3, box::height - 3, box::cornerRadius);
+    });
+    roundedRect(cr, box::left, box::top, box::width, box::height, box::cornerRadius);
     setColour(cr, hex(0xe8c170, 0.35));
     cairo_stroke(cr);
 }
