@@ -5,9 +5,9 @@
 namespace ui::statusBox {
 
 // The rim's centre line (a 1 px stroke on half pixels), as the painter strokes it.
-inline constexpr double left = 640.5;
+inline constexpr double left = 643.5;
 inline constexpr double top = 562.5;
-inline constexpr double width = 155;
+inline constexpr double width = 152;
 inline constexpr double height = 31;
 inline constexpr double cornerRadius = 6;
 
