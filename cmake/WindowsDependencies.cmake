@@ -79,7 +79,11 @@ add_library(varnhold_sfml INTERFACE)
 target_link_libraries(varnhold_sfml INTERFACE sfml-graphics sfml-window sfml-system sfml-network sfml-audio)
 add_library(Deps::SFML ALIAS varnhold_sfml)
 add_library(Deps::CURL ALIAS libcurl_static)
-add_library(Deps::MPG123 ALIAS libmpg123)
+# libmpg123's CMake port gives its users only the generated headers' folder; mpg123.h itself stays in the source.
+add_library(varnhold_mpg123 INTERFACE)
+target_include_directories(varnhold_mpg123 SYSTEM INTERFACE ${mpg123_SOURCE_DIR}/src/include)
+target_link_libraries(varnhold_mpg123 INTERFACE libmpg123)
+add_library(Deps::MPG123 ALIAS varnhold_mpg123)
 
 # cpp-httplib, header-only: its own CMake project would look for OpenSSL, zlib and Brotli, which the tests need not.
 FetchContent_GetProperties(httplib)

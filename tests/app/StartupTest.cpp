@@ -153,8 +153,8 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
     EXPECT_FALSE(launcher.fullGameDownload());
 
     // The first existing folder wins; its full path keeps the trailing separator.
-    EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "Data/enUS/realmlist.wtf").string());
-    EXPECT_EQ(plan->play.launchTarget, (m_folder.path() / "Wow.exe").string());
+    EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "Data/enUS/realmlist.wtf").generic_string());
+    EXPECT_EQ(plan->play.launchTarget, (m_folder.path() / "Wow.exe").generic_string());
     EXPECT_EQ(plan->play.removals, (std::vector<std::string>{"Data/old.mpq", "C:\\\\elsewhere.txt"}));
     EXPECT_EQ(plan->announcement, R"(Hello\nWorld)"); // JSON "\\n" is a backslash and an n, not a line break
     EXPECT_EQ(plan->realmLines, (std::vector<std::string>{"Alpha: Online", "Beta: Offline"}));
@@ -184,7 +184,7 @@ TEST_F(StartupTest, RealmlistEntryWithoutSeparatorIsGluedToTheFolderName) {
     serveDocument(R"({"realmlist_locations": ["WTF"], "realmlist": "x"})");
     Launcher launcher(m_folder.path().string());
     ASSERT_TRUE(start(launcher).has_value());
-    EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "WTFrealmlist.wtf").string());
+    EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "WTFrealmlist.wtf").generic_string());
 }
 
 TEST_F(StartupTest, EmptyDocumentReachesTheWindowWithNothingToDo) {

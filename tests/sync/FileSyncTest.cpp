@@ -70,7 +70,8 @@ protected:
     void TearDown() override { m_server.stop(); }
 
     std::string base() const { return m_server.base(); }
-    std::string inFolder(const std::string& relative) const { return (m_folder.path() / relative).string(); }
+    // The launcher writes paths with "/" on every OS.
+    std::string inFolder(const std::string& relative) const { return (m_folder.path() / relative).generic_string(); }
 
     std::vector<std::string> targets() {
         const std::lock_guard lock(m_mutex);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -117,21 +116,6 @@ TEST_F(VerificationCacheTest, ADamagedFileIsIgnoredAndWrittenAnew) {
         EXPECT_EQ(load(m_readAt, &problem).size(), 0u);
         EXPECT_TRUE(problem.empty()) << "rewritten whole: " << problem;
     }
-}
-
-TEST(VerificationCacheFile, LivesInTheUsersCacheFolderApartFromTheGame) {
-    const char* saved = std::getenv("XDG_CACHE_HOME");
-    const std::string previous = saved ? saved : "";
-    setenv("XDG_CACHE_HOME", "/home/player/.cache", 1);
-    const std::string file = VerificationCache::fileFor("/games/varnhold");
-    EXPECT_EQ(file.rfind("/home/player/.cache/varnhold-launcher/verified-", 0), 0u) << file;
-    EXPECT_NE(file, VerificationCache::fileFor("/games/other")) << "one file per game folder";
-    setenv("XDG_CACHE_HOME", "/games/varnhold/cache", 1);
-    EXPECT_EQ(VerificationCache::fileFor("/games/varnhold"), "") << "never inside the game folder";
-    if (saved)
-        setenv("XDG_CACHE_HOME", previous.c_str(), 1);
-    else
-        unsetenv("XDG_CACHE_HOME");
 }
 
 } // namespace
