@@ -81,10 +81,13 @@ start_server() {
     FILES_URL="${SERVER_URL}files/"
 }
 
-# The launcher in the game folder, talking to SERVER_URL (or to $1 when given); sets LAUNCHER_PID.
+# The launcher in the game folder, talking to SERVER_URL (or to $1 when given); sets LAUNCHER_PID. LAUNCH_WITH is
+# the command that runs it (the Windows build's .exe runs under Wine), empty for a Linux program.
+LAUNCH_WITH=()
 start_launcher() {
     local url=${1:-$SERVER_URL}
-    (cd "$GAME" && ALSOFT_DRIVERS=null VARNHOLD_SERVER_URL="$url" exec "$LAUNCHER") >"$WORK/launcher.out" 2>&1 &
+    (cd "$GAME" && ALSOFT_DRIVERS=null VARNHOLD_SERVER_URL="$url" exec "${LAUNCH_WITH[@]}" "$LAUNCHER") \
+        >"$WORK/launcher.out" 2>&1 &
     LAUNCHER_PID=$!
     PIDS+=($LAUNCHER_PID)
 }

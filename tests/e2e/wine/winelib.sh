@@ -11,16 +11,10 @@ BOX_WAIT=60
 source "$SRC/tests/e2e/lib.sh"
 [ -x "$SERVER" ] || fail "no native varnhold-server in $NATIVE_BUILD"
 
-# The launcher under Wine in the game folder, talking to SERVER_URL (or to $1); sets LAUNCHER_PID. Wine's message
-# box channel writes each box's text to the output, which is how a scenario reads what the player was told. Its boxes
-# answer Return with the default button (OK, Yes) and "n" with No: a Yes/No box has no Cancel for Escape.
-start_launcher() {
-    local url=${1:-$SERVER_URL}
-    (cd "$GAME" && ALSOFT_DRIVERS=null VARNHOLD_SERVER_URL="$url" WINEDEBUG=trace+msgbox exec "$WINE64" "$LAUNCHER") \
-        >"$WORK/launcher.out" 2>&1 &
-    LAUNCHER_PID=$!
-    PIDS+=($LAUNCHER_PID)
-}
+# The launcher runs under Wine, whose message box channel writes each box's text to the output: that is how a
+# scenario reads what the player was told. Its boxes answer Return with the default button (OK, Yes) and "n" with
+# No: a Yes/No box has no Cancel for Escape.
+LAUNCH_WITH=(env WINEDEBUG=trace+msgbox "$WINE64")
 
 # The texts of the boxes shown so far, one per line, in order.
 box_texts() {
