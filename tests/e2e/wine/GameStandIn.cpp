@@ -16,8 +16,8 @@ int main() {
     if (file == nullptr) {
         return 1;
     }
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), nullptr, 0,
-                                          nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), text.data(), bytes, nullptr,
                         nullptr);
