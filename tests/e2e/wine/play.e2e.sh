@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Under Wine, a new player's run: Play too early gives the wait box, every file arrives at its checksum, and Play
-# when all is done prepares the folder, starts the game (a Windows stand-in) in the game folder and exits with 0.
+# Under Wine, a new player's run with the release archive unzipped into the game folder: Play too early gives the
+# wait box, every file arrives at its checksum, and Play when all is done prepares the folder, starts the game (a
+# Windows stand-in) in the game folder and exits with 0.
 source "$(dirname "$0")/winelib.sh"
 start_x
 install_standins
 make_game
 cp "$GAME_STANDIN" "$GAME/Wow.exe"
+# The archive alone must be enough: no library path of the build tree.
+archive=$(ls "$BUILD"/dist/varnhold-launcher-*-windows-x64.zip 2>/dev/null | head -n1)
+[ -n "$archive" ] && [ "$archive" -nt "$LAUNCHER" ] || fail "no release archive newer than the build: run scripts/build-windows"
+unzip -q "$archive" -d "$GAME"
+LAUNCHER="$GAME/varnhold-launcher.exe"
+unset WINEPATH
 export VARNHOLD_GAME_RECORD="Z:${WORK//\//\\}\\game-started"
 make_served Data/common.MPQ 4096 # eight seconds at the rate below: time to ask for Play too early
 make_served Data/patch-V.MPQ 256
@@ -25,7 +32,11 @@ write_document "$WORK/document.json" "{
 start_launcher
 WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "no launcher window"
 wait_output "Status: Download - Requirements" 30
-click 400 535
+# A click on a window Wine has only just mapped can be lost on a loaded machine: click again until the box shows.
+for _ in 1 2 3; do
+    click 400 535
+    wait_window Launcher 10 >/dev/null && break
+done
 answer_box Launcher Return
 box_texts | grep -qx "Please wait ..." || fail "no wait box: $(box_texts)"
 grep -q "Status: Download - Additional\|Status: Ready to Play" "$WORK/launcher.out" \
