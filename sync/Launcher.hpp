@@ -40,16 +40,12 @@ inline constexpr TextPair gameData{"Download - Game Data", "Download - Bazi"};
 inline constexpr TextPair additional{"Download - Additional", "Download - Takmili"};
 inline constexpr TextPair ready{"Ready to Play", "Amade Bazi"};
 inline constexpr TextPair preparing{"Preparing the game", "Amade Sazi bazi"};
-// Why a file keeps failing, in a few words; the standard output has the whole story.
-inline constexpr TextPair notFound{"Download failed - file not found (404)",
-                                   "Download nashod - file peyda nashod (404)"};
-inline constexpr TextPair unreachable{"Download failed - server cannot be reached",
-                                      "Download nashod - server dar dastres nist"};
-inline constexpr TextPair checksumMismatch{"Download failed - checksum does not match",
-                                           "Download nashod - checksum motabegh nist"};
-inline constexpr TextPair diskFull{"Download paused - disk full", "Download motevaghef - disk por ast"};
-inline constexpr TextPair cannotWrite{"Download failed - cannot write the file",
-                                      "Download nashod - file zakhire nashod"};
+// Why a file keeps failing, in a few words that fit the status line's box; the standard output has the whole story.
+inline constexpr TextPair notFound{"Failed: not found (404)", "Khata: file nist (404)"};
+inline constexpr TextPair unreachable{"Failed: no connection", "Khata: ertebat nist"};
+inline constexpr TextPair checksumMismatch{"Failed: wrong checksum", "Khata: checksum ghalat"};
+inline constexpr TextPair diskFull{"Paused: disk full", "Motevaghef: disk por"};
+inline constexpr TextPair cannotWrite{"Failed: cannot write", "Khata: zakhire nashod"};
 } // namespace status
 
 /// The folder part of a full file path ("." for a bare name).

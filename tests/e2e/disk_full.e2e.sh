@@ -18,7 +18,7 @@ BEFORE=$(cd "$GAME" && find . -type f -exec md5sum {} + | sort)
 
 start_launcher
 wait_output "Disk full: $GAME/Data needs" 30
-wait_output "Status: Download paused - disk full" 5
+wait_output "Status: Paused: disk full" 5
 answer_box Launcher Return
 tr "\n" " " <"$WORK/zenity.log" | grep -q "not enough free space.*$GAME/Data" || fail "the box does not name the folder"
 tr "\n" " " <"$WORK/zenity.log" | grep -q "Please free up [0-9]* MB more" || fail "the box does not say how much is missing"

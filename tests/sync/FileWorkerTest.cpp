@@ -376,8 +376,7 @@ TEST_F(FileWorkerTest, ARunningDownloadsBytesReachTheProgressAsTheyArrive) {
 
 TEST_F(FileWorkerTest, AFileThatKeepsFailingSaysWhyInThePlayersLanguageUntilItChecksOut) {
     launcher().startFileSync({entry("missing", "missing.bin", "bytes", 1)});
-    EXPECT_EQ(waitForStatus(launcher(), "Download failed - file not found (404)"),
-              "Download failed - file not found (404)");
+    EXPECT_EQ(waitForStatus(launcher(), "Failed: not found (404)"), "Failed: not found (404)");
     launcher().stopWorkers();
 
     std::atomic<bool> good{false};
@@ -388,8 +387,7 @@ TEST_F(FileWorkerTest, AFileThatKeepsFailingSaysWhyInThePlayersLanguageUntilItCh
     finglish.setLanguage(Language::Finglish);
     finglish.setRetryDelays(20ms, 50ms);
     finglish.startFileSync({entry("wrong", "wrong.bin", "right bytes", 1)});
-    EXPECT_EQ(waitForStatus(finglish, "Download nashod - checksum motabegh nist"),
-              "Download nashod - checksum motabegh nist");
+    EXPECT_EQ(waitForStatus(finglish, "Khata: checksum ghalat"), "Khata: checksum ghalat");
     good = true;
     ASSERT_TRUE(finglish.waitUntilAllDone(workerTimeout));
     EXPECT_EQ(finglish.statusText(), "Amade Bazi");
@@ -403,7 +401,7 @@ TEST_F(FileWorkerTest, TheFullGameWaitsForRoomBeforeItsFirstFileAndWritesNothing
     launcher().setFullGameDownload(true);
     launcher().startFileSync({huge});
 
-    EXPECT_EQ(waitForStatus(launcher(), "Download paused - disk full"), "Download paused - disk full");
+    EXPECT_EQ(waitForStatus(launcher(), "Paused: disk full"), "Paused: disk full");
     EXPECT_TRUE(requests().empty());
     EXPECT_FALSE(fs::exists("game.bin"));
     // Waiting is not a download in progress: closing ends it at once.

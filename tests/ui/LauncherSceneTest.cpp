@@ -134,10 +134,11 @@ TEST(LauncherScene, WindowAndLayoutFromTheArtwork) {
 
 TEST(LauncherScene, EveryStatusFitsItsPaintedBox) {
     REQUIRE_DISPLAY();
-    // What the workers and Play say while things go well. The failure reasons are longer than any box at the
-    // status line's place, and run to the window's edge.
-    const TextPair statuses[] = {status::loading,    status::music, status::requirements, status::gameData,
-                                 status::additional, status::ready, status::preparing};
+    // What the workers and Play say, and why a file keeps failing.
+    const TextPair statuses[] = {status::loading,          status::music,      status::requirements,
+                                 status::gameData,         status::additional, status::ready,
+                                 status::preparing,        status::notFound,   status::unreachable,
+                                 status::checksumMismatch, status::diskFull,   status::cannotWrite};
     constexpr float minimumPadding = 4.f; // between the ink and the rim's centre line
     const sf::FloatRect box(static_cast<float>(ui::statusBox::left), static_cast<float>(ui::statusBox::top),
                             static_cast<float>(ui::statusBox::width), static_cast<float>(ui::statusBox::height));
