@@ -152,6 +152,9 @@ constexpr std::size_t partialReadBlock = 1024 * 1024;
 // From this size on the MD5 runs on a thread of its own beside the transfer; below it a thread costs more than it
 // saves, and a list of small files stays on one thread.
 constexpr std::uint64_t pipelineFrom = 8 * 1024 * 1024;
+// Below this size a file is fetched whole again after an interruption: a list of small files would otherwise write,
+// rename and remove a record for each one.
+constexpr std::uint64_t resumableFrom = 128 * 1024;
 
 // Everything one pass of a transfer decides and counts, shared with libcurl's callbacks.
 struct Transfer {
@@ -233,8 +236,12 @@ struct Transfer {
                 return false;
             }
         }
-        // Written before the first byte, so a partial file never holds bytes its record does not describe.
-        if (request->resumable) {
+        // Written before the first byte, so a partial file never holds bytes its record does not describe. A small
+        // file gets none: fetching it again costs less than keeping its record, and a part without a record is
+        // never resumed.
+        if (request->resumable && total > 0 && total < resumableFrom) {
+            ResumeRecord::remove(request->target);
+        } else if (request->resumable) {
             const ResumeRecord record{request->address.empty() ? request->url : request->address, request->checksum,
                                       current};
             if (current != knownValidator || !ResumeRecord::load(request->target))
