@@ -11,6 +11,13 @@ BOX_WAIT=60
 source "$SRC/tests/e2e/lib.sh"
 [ -x "$SERVER" ] || fail "no native varnhold-server in $NATIVE_BUILD"
 
+# A wineserver outlives its last program by a few seconds, and with it the desktop it opened on the X server of the
+# scenario before, which is gone: a window made there never shows. Each scenario starts with the prefix's own.
+WINESERVER=$(dirname "$(readlink -f "$WINE64")")/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -w 2>/dev/null || true
+
 # The launcher runs under Wine, whose message box channel writes each box's text to the output: that is how a
 # scenario reads what the player was told. Its boxes answer Return with the default button (OK, Yes) and "n" with
 # No: a Yes/No box has no Cancel for Escape.
