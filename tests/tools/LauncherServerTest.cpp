@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -625,6 +626,8 @@ TEST_F(LauncherServerTest, StartsAgainOnThePortItJustServedButNotOnABusyOne) {
 TEST_F(LauncherServerTest, BinaryReportsItsPortServesAndExitsCleanlyOnSigterm) {
     const std::string binary = VARNHOLD_BINARY_DIR "/tools/server/varnhold-server";
     ASSERT_TRUE(fs::exists(binary)) << binary;
+    constexpr std::size_t slowSize = 8 << 20;
+    writeFile(m_files / "Data" / "slow.bin", std::string(slowSize, 's'));
 
     int pipeFds[2];
     ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
@@ -680,7 +683,25 @@ TEST_F(LauncherServerTest, BinaryReportsItsPortServesAndExitsCleanlyOnSigterm) {
     EXPECT_EQ(res->status, 200);
     EXPECT_EQ(res->body, R"({"lang":"fa","version":3})");
 
+    // A download that a slow reader holds up while the server stops: the body ends between two blocks.
+    std::atomic<std::size_t> received{0};
+    std::atomic<bool> signalled{false};
+    std::jthread reader([&] {
+        httplib::Client slow("127.0.0.1", port);
+        slow.Get("/files/Data/slow.bin", [&](const char*, std::size_t length) {
+            received += length;
+            if (!signalled)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return true;
+        });
+    });
+    const auto readDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (received < slowSize / 8 && std::chrono::steady_clock::now() < readDeadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_GE(received, slowSize / 8);
+
     ASSERT_EQ(::kill(child, SIGTERM), 0);
+    signalled = true;
     int status = 0;
     pid_t waited = 0;
     const auto exitDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(binaryExitTimeoutMs);
@@ -698,6 +719,9 @@ TEST_F(LauncherServerTest, BinaryReportsItsPortServesAndExitsCleanlyOnSigterm) {
     while ((got = ::read(guard.fd, block, sizeof block)) > 0)
         rest.append(block, static_cast<std::size_t>(got));
     EXPECT_NE(rest.find("POST /get_data.php?4242 200"), std::string::npos) << rest;
+    // Scripts add up the bytes served from these lines: the stopped body says how far it got.
+    EXPECT_NE(rest.find("GET /files/Data/slow.bin cut after "), std::string::npos) << rest;
+    EXPECT_LT(received, slowSize);
 }
 
 } // namespace

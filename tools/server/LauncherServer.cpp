@@ -194,8 +194,19 @@ public:
                                  : std::clamp(rate / throttleBlocksPerSecond, minThrottleBlockBytes, fileBlockBytes);
     }
 
+    // The library ends a body without a word when the server stops between two blocks: the log must still say how
+    // much went out, or a script adding up the bytes served counts the whole length.
+    ~FileBody() {
+        if (m_called && !m_cutLogged && m_delivered < m_length)
+            static_cast<void>(cut(m_delivered, m_gate.isStopping() ? "server stopping" : "ended early"));
+    }
+    FileBody(const FileBody&) = delete;
+    FileBody& operator=(const FileBody&) = delete;
+
     // `offset` counts from the start of this body; the library calls again until `length` more bytes are out.
     bool send(std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        m_called = true;
+        m_delivered = offset;
         if (m_gate.isStopping())
             return cut(offset, "server stopping");
         if (m_bytesPerSecond > 0 && !pace(offset))
@@ -214,6 +225,7 @@ public:
             return cut(offset, "file could not be read");
         if (!sink.write(m_buffer.data(), static_cast<std::size_t>(got)))
             return cut(offset, "client went away");
+        m_delivered = offset + static_cast<std::size_t>(got);
         return true;
     }
 
@@ -229,6 +241,7 @@ private:
     }
 
     bool cut(std::size_t sent, const char* why) {
+        m_cutLogged = true;
         m_log.write("varnhold-server: " + printable(m_target) + " cut after " + std::to_string(sent) + " of " +
                     std::to_string(m_length) + " bytes (" + why + ")");
         return false;
@@ -244,6 +257,9 @@ private:
     std::size_t m_blockBytes = fileBlockBytes;
     std::vector<char> m_buffer;
     std::chrono::steady_clock::time_point m_started;
+    bool m_called = false; // a HEAD answer never asks for its body
+    bool m_cutLogged = false;
+    std::size_t m_delivered = 0;
 };
 
 } // namespace
