@@ -1,7 +1,7 @@
 // Where the run logs go on Linux: the XDG base directory rules.
 #include "platform/AppDataFolder.hpp"
 
-#include "support/EnvironmentGuard.hpp"
+#include "support/Environment.hpp"
 
 #include <gtest/gtest.h>
 

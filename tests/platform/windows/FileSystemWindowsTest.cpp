@@ -4,6 +4,7 @@
 #include "platform/FileSystem.hpp"
 #include "platform/UserCacheFolder.hpp"
 
+#include "support/Environment.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ using platform::FullPath;
 using platform::IsDirectory;
 using platform::IsInsideFolder;
 using testing_support::CurrentFolderGuard;
+using testing_support::EnvironmentGuard;
 using testing_support::TempFolder;
 
 constexpr unsigned westernEuropeanCodePage = 1252;
@@ -70,17 +72,18 @@ TEST_F(FileSystemWindowsTest, PathsInTheAnsiCodePageStillWork) {
 }
 
 TEST_F(FileSystemWindowsTest, CacheAndLogFoldersAreInTheLocalApplicationDataFolder) {
-    wchar_t saved[MAX_PATH] = {};
-    const bool hadOne = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH) > 0;
-    SetEnvironmentVariableW(L"LOCALAPPDATA", L"C:\\Users\\Player\\AppData\\Local\\");
-    EXPECT_EQ(platform::UserCacheFolder(), "C:/Users/Player/AppData/Local");
-    EXPECT_EQ(platform::LocalAppDataFolder().generic_string(), "C:/Users/Player/AppData/Local/Varnhold Launcher");
-    SetEnvironmentVariableW(L"LOCALAPPDATA", L"AppData\\Local");
-    EXPECT_EQ(platform::UserCacheFolder(), "") << "a relative folder would move with the current one";
-    EXPECT_TRUE(platform::LocalAppDataFolder().empty());
-    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    {
+        const EnvironmentGuard local("LOCALAPPDATA", "C:\\Users\\Player\\AppData\\Local\\");
+        EXPECT_EQ(platform::UserCacheFolder(), "C:/Users/Player/AppData/Local");
+        EXPECT_EQ(platform::LocalAppDataFolder().generic_string(), "C:/Users/Player/AppData/Local/Varnhold Launcher");
+    }
+    {
+        const EnvironmentGuard local("LOCALAPPDATA", "AppData\\Local");
+        EXPECT_EQ(platform::UserCacheFolder(), "") << "a relative folder would move with the current one";
+        EXPECT_TRUE(platform::LocalAppDataFolder().empty());
+    }
+    const EnvironmentGuard local("LOCALAPPDATA", nullptr);
     EXPECT_EQ(platform::UserCacheFolder(), "");
-    SetEnvironmentVariableW(L"LOCALAPPDATA", hadOne ? saved : nullptr);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Where the verification cache lives on Linux: under XDG_CACHE_HOME, and never inside the game folder.
 #include "sync/VerificationCache.hpp"
 
-#include "support/EnvironmentGuard.hpp"
+#include "support/Environment.hpp"
 
 #include <gtest/gtest.h>
 
