@@ -1,4 +1,5 @@
 // DownloadToFile against a real local server whose handlers inject the faults: statuses, redirects, cuts, stalls.
+// A resolver that hangs is Linux's own case (linux/DownloaderLinuxTest.cpp).
 #include "sync/Downloader.hpp"
 
 #include "sync/ResumeRecord.hpp"
@@ -7,46 +8,19 @@
 #include "support/Md5.hpp"
 #include "support/TempFolder.hpp"
 
-#include <arpa/inet.h>
-#include <dlfcn.h>
+#include <SFML/Network/TcpListener.hpp>
+#include <SFML/Network/TcpSocket.hpp>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <random>
 #include <set>
 #include <thread>
-
-namespace {
-
-// A resolver that takes its time: lookups of this name hang like a slow DNS server until released.
-constexpr const char* slowHost = "slow-lookup.invalid";
-constexpr auto slowLookupTime = std::chrono::seconds(8);
-std::atomic<bool> slowLookupRelease{false};
-
-} // namespace
-
-// Stands in for the C library's lookup in this program, libcurl's resolver thread included.
-extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
-    if (node != nullptr && std::strcmp(node, slowHost) == 0) {
-        const auto until = std::chrono::steady_clock::now() + slowLookupTime;
-        while (!slowLookupRelease && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return EAI_NONAME;
-    }
-    using Lookup = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
-    static const auto real = reinterpret_cast<Lookup>(::dlsym(RTLD_NEXT, "getaddrinfo"));
-    return real(node, service, hints, result);
-}
 
 namespace {
 
@@ -58,15 +32,10 @@ using testing_support::TempFolder;
 
 // A port that was free a moment ago and has no listener: connecting to it is refused.
 int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    ::close(fd);
-    return bound ? ntohs(address.sin_port) : 1;
+    sf::TcpListener listener;
+    if (listener.listen(sf::Socket::AnyPort, sf::IpAddress::LocalHost) != sf::Socket::Done)
+        return 1;
+    return listener.getLocalPort();
 }
 
 constexpr std::size_t bodySize = 700 * 1024;
@@ -313,15 +282,10 @@ TEST_F(DownloaderTest, BrokenTransfersFailAndLeaveNoPartialFile) {
 
 TEST_F(DownloaderTest, OnlyWebAddressesAreFetched) {
     // A port that takes connections and never answers: a refused protocol must not even connect to it.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const std::string ftp = "ftp://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/file.bin";
+    sf::TcpListener listener;
+    ASSERT_EQ(listener.listen(sf::Socket::AnyPort, sf::IpAddress::LocalHost), sf::Socket::Done);
+    listener.setBlocking(false);
+    const std::string ftp = "ftp://127.0.0.1:" + std::to_string(listener.getLocalPort()) + "/file.bin";
     m_server.server().Get("/to-ftp",
                           [&ftp](const httplib::Request&, httplib::Response& res) { res.set_redirect(ftp); });
 
@@ -332,11 +296,8 @@ TEST_F(DownloaderTest, OnlyWebAddressesAreFetched) {
         const DownloadResult result = DownloadToFile(refused, target(), m_stop, quick);
         EXPECT_EQ(result.error, DownloadError::Transfer) << refused << ": " << result.toString();
     }
-    const int connection = ::accept(listener, nullptr, nullptr);
-    EXPECT_LT(connection, 0) << "an ftp:// address was connected to";
-    if (connection >= 0)
-        ::close(connection);
-    ::close(listener);
+    sf::TcpSocket connection;
+    EXPECT_EQ(listener.accept(connection), sf::Socket::NotReady) << "an ftp:// address was connected to";
     EXPECT_TRUE(folderContents().empty());
 }
 
@@ -383,13 +344,6 @@ TEST_F(DownloaderTest, StopFlagEndsATransferWithinASecond) {
     EXPECT_EQ(silent.result.error, DownloadError::Stopped) << silent.result.toString();
     EXPECT_LT(silent.lag, 1s);
     EXPECT_TRUE(folderContents().empty());
-
-    // A lookup that hangs: closing must not wait for the resolver.
-    m_stop = false;
-    const StoppedDownload lookup = downloadStoppedMidway("http://" + std::string(slowHost) + "/body");
-    slowLookupRelease = true;
-    EXPECT_EQ(lookup.result.error, DownloadError::Stopped) << lookup.result.toString();
-    EXPECT_LT(lookup.lag, 1s);
 
     // Already set: nothing is requested at all.
     const int before = m_requests;
