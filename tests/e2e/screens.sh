@@ -18,8 +18,7 @@ take_screen() {
     xdotool mousemove 1270 1010
     sleep 1
     screenshot "$1"
-    click 770 30
-    wait_exit 30
+    close_window 30
     [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE after the close spot"
 }
 
