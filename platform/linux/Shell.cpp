@@ -2,6 +2,7 @@
 #include "platform/Shell.hpp"
 
 #include "platform/FileSystem.hpp"
+#include "platform/UrlScheme.hpp"
 #include "platform/linux/Spawn.hpp"
 
 #include <sys/stat.h>
@@ -14,20 +15,6 @@
 namespace platform {
 
 namespace {
-
-// One letter is a Windows drive ("C:\Games\Wow.exe"), not a scheme.
-constexpr std::size_t minSchemeLength = 2;
-
-bool hasUrlScheme(std::string_view target) {
-    const std::size_t colon = target.find(':');
-    if (colon == std::string_view::npos || colon < minSchemeLength ||
-        !std::isalpha(static_cast<unsigned char>(target.front()))) {
-        return false;
-    }
-    return std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-    });
-}
 
 bool isWindowsProgram(std::string_view path) {
     constexpr std::string_view extension = ".exe";
@@ -65,7 +52,7 @@ bool OpenTarget(const std::string& target) {
     std::string path;
     if (exists(target)) {
         path = target.front() == '/' ? target : "./" + target; // With a '/', never searched for on PATH.
-    } else if (hasUrlScheme(target)) {
+    } else if (detail::hasUrlScheme(target)) {
         return openWithDesktop(target);
     } else {
         path = FullPath(target);

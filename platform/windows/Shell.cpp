@@ -2,6 +2,7 @@
 #include "platform/Shell.hpp"
 
 #include "platform/FileSystem.hpp"
+#include "platform/UrlScheme.hpp"
 #include "platform/windows/SystemPath.hpp"
 #include "platform/windows/WideText.hpp"
 #include "platform/windows/Win32.hpp"
@@ -9,29 +10,14 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 
 namespace platform {
 
 namespace {
 
-// One letter is a drive ("C:\Games\Wow.exe"), not a scheme.
-constexpr std::size_t minSchemeLength = 2;
 // ShellExecuteW reports success with any value above this one.
 constexpr INT_PTR lastShellError = 32;
-
-bool hasUrlScheme(std::string_view target) {
-    const std::size_t colon = target.find(':');
-    if (colon == std::string_view::npos || colon < minSchemeLength ||
-        !std::isalpha(static_cast<unsigned char>(target.front()))) {
-        return false;
-    }
-    return std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-    });
-}
 
 bool exists(const std::string& path) {
     const std::wstring full = detail::systemPath(path);
@@ -75,7 +61,7 @@ bool OpenTarget(const std::string& target) {
     }
     // A file on disk wins over a look-alike address.
     if (!exists(target)) {
-        if (hasUrlScheme(target)) {
+        if (detail::hasUrlScheme(target)) {
             return shellOpen(detail::toWide(target));
         }
         // "www.example.com" is a web address to a Windows shell; nothing else that is missing can be opened.
