@@ -1,5 +1,5 @@
 // Message boxes on Linux: the desktop's own dialog program, else a box drawn with SFML, else standard error.
-#include "platform/Dialogs.hpp"
+#include "platform/DialogBox.hpp"
 
 #include "platform/linux/DisplayText.hpp"
 #include "platform/linux/MessageBoxWindow.hpp"
@@ -192,6 +192,10 @@ bool reportOnStandardError(std::string_view caption, std::string_view text) {
     return false;
 }
 
+} // namespace
+
+namespace detail {
+
 bool showBox(std::string_view caption, std::string_view text, bool question) {
     for (const Backend backend : backendsToTry()) {
         std::optional<bool> answer;
@@ -215,14 +219,6 @@ bool showBox(std::string_view caption, std::string_view text, bool question) {
     return false;
 }
 
-} // namespace
-
-void ShowError(std::string_view text, std::string_view caption) {
-    static_cast<void>(showBox(caption, text, false));
-}
-
-bool AskYesNo(std::string_view caption, std::string_view text) {
-    return showBox(caption, text, true);
-}
+} // namespace detail
 
 } // namespace platform

@@ -1,5 +1,5 @@
 // Message boxes on Windows: the system's own, and standard error when no box can show (no desktop, or asked for).
-#include "platform/Dialogs.hpp"
+#include "platform/DialogBox.hpp"
 
 #include "platform/windows/WideText.hpp"
 #include "platform/windows/Win32.hpp"
@@ -28,6 +28,10 @@ bool reportOnStandardError(std::string_view caption, std::string_view text) {
     return false;
 }
 
+} // namespace
+
+namespace detail {
+
 bool showBox(std::string_view caption, std::string_view text, bool question) {
     if (!boxesSentToStandardError()) {
         // No owner window: the box stands on its own, also before the launcher's window exists.
@@ -41,14 +45,6 @@ bool showBox(std::string_view caption, std::string_view text, bool question) {
     return reportOnStandardError(caption, text);
 }
 
-} // namespace
-
-void ShowError(std::string_view text, std::string_view caption) {
-    static_cast<void>(showBox(caption, text, false));
-}
-
-bool AskYesNo(std::string_view caption, std::string_view text) {
-    return showBox(caption, text, true);
-}
+} // namespace detail
 
 } // namespace platform
