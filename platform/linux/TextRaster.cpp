@@ -1,6 +1,8 @@
 // Pango lays the text out and shapes it; Cairo draws it into memory, so no temporary file is needed.
 #include "platform/TextRaster.hpp"
 
+#include "platform/Paragraphs.hpp"
+
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <fribidi.h>
@@ -93,22 +95,6 @@ void aliasTahoma() {
                                   "</family></prefer></alias></fontconfig>";
         FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(alias.c_str()), FcTrue);
     });
-}
-
-// Paragraphs split at line feeds; a final line feed adds no paragraph.
-std::vector<std::string_view> splitParagraphs(std::string_view text) {
-    std::vector<std::string_view> paragraphs;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            paragraphs.push_back(text.substr(start));
-            break;
-        }
-        paragraphs.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return paragraphs;
 }
 
 // Pango rejects invalid UTF-8 wholesale; a stray byte should cost one character, not the whole announcement.
@@ -254,7 +240,7 @@ TextSize TextRaster::measure(std::string_view utf8Text, unsigned wrapWidth) cons
         return {};
     const std::string text = validUtf8(utf8Text);
     TextSize size;
-    for (const std::string_view paragraph : splitParagraphs(text)) {
+    for (const std::string_view paragraph : detail::splitParagraphs(text)) {
         const LayoutPtr layout = m_handles->paragraph(paragraph, wrapWidth);
         for (const LaidLine& line : Handles::lines(layout.get())) {
             size.width = std::max(size.width, static_cast<unsigned>(std::max(PANGO_PIXELS_CEIL(line.width), 0)));
@@ -277,7 +263,7 @@ TextImage TextRaster::rasterise(std::string_view utf8Text, TextSize box) const {
         cairo_set_source_rgba(cr.get(), 1.0, 1.0, 1.0, 1.0);
         const std::string text = validUtf8(utf8Text);
         double top = 0.0;
-        for (const std::string_view paragraph : splitParagraphs(text)) {
+        for (const std::string_view paragraph : detail::splitParagraphs(text)) {
             const LayoutPtr layout = m_handles->paragraph(paragraph, box.width);
             for (const LaidLine& line : Handles::lines(layout.get())) {
                 if (top >= box.height)

@@ -1,6 +1,7 @@
 // GDI lays the text out and shapes it into a DIB section in memory, so no temporary bitmap file is needed.
 #include "platform/TextRaster.hpp"
 
+#include "platform/Paragraphs.hpp"
 #include "platform/windows/WideText.hpp"
 #include "platform/windows/Win32.hpp"
 
@@ -36,22 +37,6 @@ private:
 // A layout box wide enough that nothing wraps.
 constexpr LONG unboundedWidth = 1 << 24;
 constexpr UINT layoutFlags = DT_RIGHT | DT_NOPREFIX | DT_EXPANDTABS | DT_EDITCONTROL;
-
-// Paragraphs split at line feeds; a final line feed adds no paragraph.
-std::vector<std::wstring_view> splitParagraphs(std::wstring_view text) {
-    std::vector<std::wstring_view> paragraphs;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find(L'\n', start);
-        if (end == std::wstring_view::npos) {
-            paragraphs.push_back(text.substr(start));
-            break;
-        }
-        paragraphs.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return paragraphs;
-}
 
 // The direction of a paragraph is that of its first letter with one: a Latin announcement stays left to right,
 // with its full stop at the end, even where the announcement is flagged Persian.
@@ -137,7 +122,7 @@ TextSize TextRaster::measure(std::string_view utf8Text, unsigned wrapWidth) cons
     const LONG width =
         wrapWidth >= static_cast<unsigned>(unboundedWidth) ? unboundedWidth : static_cast<LONG>(wrapWidth);
     TextSize size;
-    for (const std::wstring_view paragraph : splitParagraphs(text)) {
+    for (const std::wstring_view paragraph : detail::splitParagraphs(text)) {
         const RECT rect = m_handles->layout(paragraph, width);
         // A word wider than the box is cut at its edge: it never widens the text.
         size.width = std::max(size.width, static_cast<unsigned>(std::clamp<LONG>(rect.right - rect.left, 0, width)));
@@ -167,7 +152,7 @@ TextImage TextRaster::rasterise(std::string_view utf8Text, TextSize box) const {
         const Selection selected(m_handles->dc.get(), bitmap.get());
         const std::wstring text = detail::toWideReplacingInvalid(utf8Text);
         LONG top = 0;
-        for (const std::wstring_view paragraph : splitParagraphs(text)) {
+        for (const std::wstring_view paragraph : detail::splitParagraphs(text)) {
             if (top >= static_cast<LONG>(box.height)) {
                 break;
             }
