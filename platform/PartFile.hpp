@@ -80,13 +80,35 @@ public:
 
 private:
     struct Handle; // the OS's handle of the open temporary file
-    PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle);
-    bool writeAll(const char* data, std::size_t size);
+    // Lets the OS-independent code own a handle whose insides only the backend knows.
+    struct HandleDeleter {
+        void operator()(Handle* handle) const noexcept;
+    };
+    using HandlePtr = std::unique_ptr<Handle, HandleDeleter>;
+
+    PartFile(std::string target, std::string path, HandlePtr handle);
     bool flush();
+
+    // The calls into the OS, defined once per backend; the buffering and bookkeeping around them are shared.
+    // Failures leave the OS's words in `error`, or in m_error for the members.
+    [[nodiscard]] static std::optional<std::string> fileBehindLinks(const std::string& target, std::string& error);
+    /// Null with `taken` set when `path` exists already, so the caller tries another name.
+    [[nodiscard]] static HandlePtr createNew(const std::string& path, const std::string& replaced,
+                                             const ReplaceOptions& options, bool& taken, std::string& error);
+    /// Opens the stable partial file for writing after what it holds, and tells how much that is.
+    [[nodiscard]] static HandlePtr openForResume(const std::string& path, std::uint64_t& size, std::string& error);
+    [[nodiscard]] static unsigned long processId();
+    static void removeFile(const std::string& path);
+    [[nodiscard]] bool isOpen() const noexcept;
+    [[nodiscard]] bool writeAll(const char* data, std::size_t size);
+    [[nodiscard]] bool truncateFile();
+    [[nodiscard]] bool syncToDisk();
+    [[nodiscard]] bool closeFile();
+    [[nodiscard]] bool renameOverTarget();
 
     std::string m_target;
     std::string m_path;
-    std::unique_ptr<Handle> m_handle;
+    HandlePtr m_handle;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     ReplaceOptions m_options;

@@ -1,4 +1,4 @@
-// Writing beside the target and renaming at the end, so a reader never sees a half-written file.
+// The Windows calls behind PartFile: exclusive creation, handles, WriteFile, FlushFileBuffers and MoveFileExW.
 #include "platform/PartFile.hpp"
 
 #include "platform/windows/SystemPath.hpp"
@@ -7,28 +7,20 @@
 #include "platform/windows/Win32.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <optional>
-#include <string_view>
 #include <thread>
 
 namespace platform {
 
 namespace {
 
-// Names already taken (a crashed earlier run with the same process id) are skipped, not overwritten.
-constexpr int maxNameAttempts = 100;
 // A virus scanner or an indexer often holds a freshly written target for a moment; the game holds its files for
 // as long as it runs, which no pause outlasts, so the wait stays short and the caller's retry takes over.
 constexpr int maxRenameRetries = 10;
 constexpr std::chrono::milliseconds renameRetryPause{100};
 // WriteFile counts in 32 bits.
 constexpr std::size_t maxWriteSize = std::size_t{1} << 30;
-
-std::atomic<unsigned> partCounter{0};
 
 std::string osError(const char* what, const std::string& path, DWORD code) {
     return std::string(what) + " " + path + ": " + detail::systemErrorText(code);
@@ -79,52 +71,35 @@ struct PartFile::Handle {
     detail::UniqueHandle file;
 };
 
-std::optional<PartFile> PartFile::create(const std::string& target, std::string& error, const ReplaceOptions& options) {
-    if (target.empty()) {
-        error = "no target file name";
-        return std::nullopt;
-    }
-    // Files carry no modes here, so keepMode has nothing to keep; the new file's access comes from its folder, as
-    // the replaced one's did.
-    const std::string replaced = options.throughLink ? linkEnd(target) : target;
-    for (int attempt = 0; attempt < maxNameAttempts; ++attempt) {
-        std::string path =
-            replaced + ".part-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(partCounter++);
-        const std::wstring systemPath = detail::systemPath(path);
-        // CREATE_NEW: two workers, or a stale file, never share one temporary file, nor is a link of that name
-        // followed. Readers (a scanner) may look in while it is written.
-        detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) {
-            PartFile part(replaced, std::move(path), std::make_unique<Handle>(Handle{std::move(file)}));
-            part.m_options = options;
-            return part;
-        }
+void PartFile::HandleDeleter::operator()(Handle* handle) const noexcept {
+    std::default_delete<Handle>()(handle);
+}
+
+std::optional<std::string> PartFile::fileBehindLinks(const std::string& target, std::string& /*error*/) {
+    return linkEnd(target);
+}
+
+// Files carry no modes here, so keepMode has nothing to keep; the new file's access comes from its folder, as the
+// replaced one's did.
+PartFile::HandlePtr PartFile::createNew(const std::string& path, const std::string& /*replaced*/,
+                                        const ReplaceOptions& /*options*/, bool& taken, std::string& error) {
+    const std::wstring systemPath = detail::systemPath(path);
+    // CREATE_NEW: two workers, or a stale file, never share one temporary file, nor is a link of that name
+    // followed. Readers (a scanner) may look in while it is written.
+    detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         const DWORD code = GetLastError();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
+        taken = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        if (!taken) {
             error = osError("cannot create", path, code);
-            return std::nullopt;
         }
+        return nullptr;
     }
-    error = "no free temporary name beside " + replaced;
-    return std::nullopt;
+    return HandlePtr(std::make_unique<Handle>(Handle{std::move(file)}).release());
 }
 
-bool PartFile::isReadOnly(const std::string& target) {
-    const std::optional<unsigned long> attributes = detail::attributesBehindLinks(detail::systemPath(target));
-    return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0 && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::string PartFile::resumePath(const std::string& target) {
-    return target + resumeSuffix;
-}
-
-std::optional<PartFile> PartFile::resume(const std::string& target, std::string& error) {
-    if (target.empty()) {
-        error = "no target file name";
-        return std::nullopt;
-    }
-    std::string path = resumePath(target);
+PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64_t& size, std::string& error) {
     const std::wstring systemPath = detail::systemPath(path);
     // OPEN_ALWAYS: what an earlier run left stays; writes go after it (the pointer is moved to the end below).
     // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing.
@@ -132,138 +107,37 @@ std::optional<PartFile> PartFile::resume(const std::string& target, std::string&
                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         error = osError("cannot open", path, GetLastError());
-        return std::nullopt;
+        return nullptr;
     }
     if (GetFileType(file.get()) != FILE_TYPE_DISK) {
         error = "not a file: " + path;
-        return std::nullopt;
+        return nullptr;
     }
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file.get(), &size) == 0 ||
+    LARGE_INTEGER length{};
+    if (GetFileSizeEx(file.get(), &length) == 0 ||
         SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END) == 0) {
         error = osError("cannot open", path, GetLastError());
-        return std::nullopt;
+        return nullptr;
     }
-    PartFile part(target, std::move(path), std::make_unique<Handle>(Handle{std::move(file)}));
-    part.m_size = static_cast<std::uint64_t>(size.QuadPart);
-    part.m_keep = true;
-    return part;
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return HandlePtr(std::make_unique<Handle>(Handle{std::move(file)}).release());
 }
 
-std::vector<std::string> PartFile::findResumable(const std::string& folder) {
-    std::vector<std::string> targets;
-    const std::string_view suffix = resumeSuffix;
-    std::error_code error;
-    // Wide names in and out: the narrow forms of std::filesystem go through the ANSI code page here.
-    std::filesystem::recursive_directory_iterator walk(std::filesystem::path(detail::toWide(folder)),
-                                                       std::filesystem::directory_options::skip_permission_denied,
-                                                       error);
-    for (const std::filesystem::recursive_directory_iterator end; !error && walk != end; walk.increment(error)) {
-        const std::string path = detail::launcherPath(walk->path().native());
-        if (path.size() > suffix.size() && std::string_view(path).ends_with(suffix) && walk->is_regular_file(error)) {
-            targets.push_back(path.substr(0, path.size() - suffix.size()));
-        }
-    }
-    return targets;
+unsigned long PartFile::processId() {
+    return GetCurrentProcessId();
 }
 
-PartFile::PartFile(std::string target, std::string path, std::unique_ptr<Handle> handle)
-    : m_target(std::move(target)), m_path(std::move(path)), m_handle(std::move(handle)) {}
-
-PartFile::PartFile(PartFile&&) noexcept = default;
-
-PartFile::~PartFile() {
-    // A moved-from object has no path and owns nothing on disk.
-    if (m_committed || m_path.empty()) {
-        return;
-    }
-    if (m_keep) {
-        // The next run goes on from what reached the disk; a failed write here only means a little more to fetch.
-        if (m_handle && m_handle->file) {
-            (void)flush();
-        }
-        return;
-    }
-    m_handle.reset();
-    DeleteFileW(detail::systemPath(m_path).c_str());
+void PartFile::removeFile(const std::string& path) {
+    DeleteFileW(detail::systemPath(path).c_str());
 }
 
-bool PartFile::restart() {
-    if (!m_handle || !m_handle->file) {
-        return false;
-    }
-    m_used = 0;
-    if (SetFilePointerEx(m_handle->file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) == 0 ||
-        SetEndOfFile(m_handle->file.get()) == 0) {
-        m_error = osError("cannot empty", m_path, GetLastError());
-        return false;
-    }
-    m_size = 0;
-    return true;
+bool PartFile::isReadOnly(const std::string& target) {
+    const std::optional<unsigned long> attributes = detail::attributesBehindLinks(detail::systemPath(target));
+    return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0 && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void PartFile::discard() {
-    m_handle.reset();
-    m_used = 0;
-    if (!m_path.empty()) {
-        DeleteFileW(detail::systemPath(m_path).c_str());
-    }
-    m_committed = true; // nothing left for the destructor to keep or remove
-}
-
-bool PartFile::append(const char* data, std::size_t size) {
-    if (!m_handle || !m_handle->file) {
-        return false;
-    }
-    m_size += size;
-    // Large blocks go straight to the file; small ones are gathered so the disk sees few, large writes.
-    if (m_used + size > bufferSize && !flush()) {
-        return false;
-    }
-    if (size >= bufferSize) {
-        return writeAll(data, size);
-    }
-    if (!m_buffer) {
-        m_buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
-    }
-    std::memcpy(m_buffer.get() + m_used, data, size);
-    m_used += size;
-    return true;
-}
-
-bool PartFile::commit() {
-    if (!m_handle || !m_handle->file || !flush()) {
-        return false;
-    }
-    if (m_options.durable && FlushFileBuffers(m_handle->file.get()) == 0) {
-        m_error = osError("cannot write", m_path, GetLastError());
-        return false;
-    }
-    if (!m_handle->file.close()) {
-        m_error = osError("cannot close", m_path, GetLastError());
-        return false;
-    }
-    const std::wstring from = detail::systemPath(m_path);
-    const std::wstring to = detail::systemPath(m_target);
-    for (int attempt = 0;; ++attempt) {
-        // WRITE_THROUGH: the call returns once the rename is on disk, not merely in the cache.
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-            m_committed = true;
-            return true;
-        }
-        const DWORD code = GetLastError();
-        if (!isTransientRenameError(code) || attempt == maxRenameRetries) {
-            m_error = osError("cannot rename to", m_target, code);
-            return false;
-        }
-        std::this_thread::sleep_for(renameRetryPause);
-    }
-}
-
-bool PartFile::flush() {
-    const std::size_t used = m_used;
-    m_used = 0;
-    return writeAll(m_buffer.get(), used);
+bool PartFile::isOpen() const noexcept {
+    return m_handle && m_handle->file;
 }
 
 bool PartFile::writeAll(const char* data, std::size_t size) {
@@ -281,6 +155,48 @@ bool PartFile::writeAll(const char* data, std::size_t size) {
         size -= written;
     }
     return true;
+}
+
+bool PartFile::truncateFile() {
+    if (SetFilePointerEx(m_handle->file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) == 0 ||
+        SetEndOfFile(m_handle->file.get()) == 0) {
+        m_error = osError("cannot empty", m_path, GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool PartFile::syncToDisk() {
+    if (FlushFileBuffers(m_handle->file.get()) == 0) {
+        m_error = osError("cannot write", m_path, GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool PartFile::closeFile() {
+    if (!m_handle->file.close()) {
+        m_error = osError("cannot close", m_path, GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool PartFile::renameOverTarget() {
+    const std::wstring from = detail::systemPath(m_path);
+    const std::wstring to = detail::systemPath(m_target);
+    for (int attempt = 0;; ++attempt) {
+        // WRITE_THROUGH: the call returns once the rename is on disk, not merely in the cache.
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+            return true;
+        }
+        const DWORD code = GetLastError();
+        if (!isTransientRenameError(code) || attempt == maxRenameRetries) {
+            m_error = osError("cannot rename to", m_target, code);
+            return false;
+        }
+        std::this_thread::sleep_for(renameRetryPause);
+    }
 }
 
 } // namespace platform
