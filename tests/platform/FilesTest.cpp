@@ -125,6 +125,31 @@ TEST_F(FilesTest, PartFilesBesideOneTargetNeverShareATemporaryFile) {
     EXPECT_EQ(readFile(path("music.ogg")), "second");
 }
 
+TEST_F(FilesTest, ATemporaryNameLeftByAnEarlierRunIsSteppedOverNotReused) {
+    std::string error;
+    std::optional<PartFile> first = PartFile::create(path("music.ogg"), error);
+    ASSERT_TRUE(first) << error;
+    // The names count up; the next two stand in for files a crashed run with the same process id left behind.
+    const std::string& firstPath = first->path();
+    const std::size_t dash = firstPath.rfind('-');
+    ASSERT_NE(dash, std::string::npos) << firstPath;
+    const unsigned long number = std::stoul(firstPath.substr(dash + 1));
+    const std::string stem = firstPath.substr(0, dash + 1);
+    writeFile(stem + std::to_string(number + 1), "left over");
+    writeFile(stem + std::to_string(number + 2), "left over");
+
+    error.clear();
+    std::optional<PartFile> second = PartFile::create(path("music.ogg"), error);
+    ASSERT_TRUE(second) << error;
+    EXPECT_TRUE(error.empty()) << error;
+    EXPECT_EQ(second->path(), stem + std::to_string(number + 3));
+    ASSERT_TRUE(second->append("new", 3));
+    ASSERT_TRUE(second->commit()) << second->error();
+    EXPECT_EQ(readFile(path("music.ogg")), "new");
+    EXPECT_EQ(readFile(stem + std::to_string(number + 1)), "left over");
+    EXPECT_EQ(readFile(stem + std::to_string(number + 2)), "left over");
+}
+
 TEST_F(FilesTest, ReadOnlyTargetsAreKnownAndDurableCommitsLand) {
     // The permissions std::filesystem sets are the read-only attribute on Windows.
     writeFile(path("realmlist.wtf"), "set realmlist old");
