@@ -41,25 +41,9 @@ int main() {
         FileEntry{0, 1, "Data/big.MPQ", checksum, server->baseUrl() + "files/Data/big.MPQ"}};
     const std::string peerCommand = "md5sum '" + served.string() + "' > /dev/null";
 
-    double ours = 1e300, theirs = 1e300;
-    bool ok = true;
-    // Rounds alternate, so a busy machine slows both alike; the served file stays in the page cache for both.
-    for (int round = 0; round < rounds && ok; ++round) {
-        std::error_code ignored;
-        fs::remove_all(game, ignored);
-        fs::create_directories(game);
-        std::optional<double> launcher;
-        {
-            const bench_support::QuietOutput quiet;
-            launcher = bench_support::secondsToReady(game, entries);
-        }
-        bool peerOk = false;
-        const double md5sum = bench_support::secondsTaken([&] { peerOk = std::system(peerCommand.c_str()) == 0; });
-        ok = launcher.has_value() && peerOk;
-        ours = std::min(ours, launcher.value_or(ours));
-        theirs = std::min(theirs, md5sum);
-    }
-    if (!ok) {
+    const bench_support::BestOfRounds best = bench_support::bestFirstStarts(rounds, game, entries, peerCommand);
+    const double ours = best.ours, theirs = best.theirs;
+    if (!best.ok) {
         std::printf("first-download bench failed: the launcher did not get to \"Ready to Play\" or md5sum failed\n");
         return 1;
     }

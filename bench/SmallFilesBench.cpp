@@ -58,25 +58,12 @@ int main() {
     }
     const std::string curlCommand = "curl -s --fail --create-dirs -K '" + config.string() + "'";
 
-    double ours = 1e300, theirs = 1e300;
-    bool ok = entries.size() == static_cast<std::size_t>(fileCount);
-    for (int round = 0; round < rounds && ok; ++round) {
-        std::error_code ignored;
-        fs::remove_all(game, ignored);
-        fs::remove_all(fetched, ignored);
-        fs::create_directories(game);
-        std::optional<double> launcher;
-        {
-            const bench_support::QuietOutput quiet;
-            launcher = bench_support::secondsToReady(game, entries);
-        }
-        bool curlOk = false;
-        const double curl = bench_support::secondsTaken([&] { curlOk = std::system(curlCommand.c_str()) == 0; });
-        ok = launcher.has_value() && curlOk;
-        ours = std::min(ours, launcher.value_or(ours));
-        theirs = std::min(theirs, curl);
-    }
-    if (!ok) {
+    bench_support::BestOfRounds best;
+    best.ok = entries.size() == static_cast<std::size_t>(fileCount);
+    if (best.ok)
+        best = bench_support::bestFirstStarts(rounds, game, entries, curlCommand, {fetched});
+    const double ours = best.ours, theirs = best.theirs;
+    if (!best.ok) {
         std::printf("small-files bench failed: the launcher did not get to \"Ready to Play\" or curl failed\n");
         return 1;
     }

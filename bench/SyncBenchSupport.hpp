@@ -2,6 +2,7 @@
 // quiet standard output while the worker prints its lines.
 #pragma once
 
+#include "bench/BenchSupport.hpp"
 #include "sync/Launcher.hpp"
 #include "tools/server/LauncherServer.hpp"
 
@@ -9,8 +10,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -89,5 +92,38 @@ public:
 private:
     int m_console = -1;
 };
+
+/// The best of `rounds` first starts against the best of as many runs of a peer's shell command. Rounds alternate,
+/// so a busy machine slows both alike. Each launcher round starts on an empty `gameFolder`, and each folder in
+/// `clearedEachRound` is emptied too (where the peer writes). `ok` is false when either side failed once.
+struct BestOfRounds {
+    double ours = 1e300;
+    double theirs = 1e300;
+    bool ok = true;
+};
+
+inline BestOfRounds bestFirstStarts(int rounds, const std::filesystem::path& gameFolder,
+                                    const std::vector<FileEntry>& entries, const std::string& peerCommand,
+                                    const std::vector<std::filesystem::path>& clearedEachRound = {}) {
+    BestOfRounds best;
+    for (int round = 0; round < rounds && best.ok; ++round) {
+        std::error_code ignored;
+        std::filesystem::remove_all(gameFolder, ignored);
+        for (const std::filesystem::path& folder : clearedEachRound)
+            std::filesystem::remove_all(folder, ignored);
+        std::filesystem::create_directories(gameFolder);
+        std::optional<double> launcher;
+        {
+            const QuietOutput quiet;
+            launcher = secondsToReady(gameFolder, entries);
+        }
+        bool peerOk = false;
+        const double peer = secondsTaken([&] { peerOk = std::system(peerCommand.c_str()) == 0; });
+        best.ok = launcher.has_value() && peerOk;
+        best.ours = std::min(best.ours, launcher.value_or(best.ours));
+        best.theirs = std::min(best.theirs, peer);
+    }
+    return best;
+}
 
 } // namespace bench_support
