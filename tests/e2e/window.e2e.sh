@@ -4,77 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 start_x
 install_standins
-make_game
-sox -n -r 22050 -c 1 "$WORK/files/theme.wav" synth 30 sine 440 vol 0.3 2>/dev/null || { mkdir -p "$WORK/files"; head -c 4096 /dev/urandom >"$WORK/files/theme.wav"; }
-
-start_server "$WORK/document.json"
-write_document "$WORK/document.json" "{
-  \"lang\": \"en\", \"execute\": \"start-game\",
-  \"announce\": \"Welcome to Varnhold!\\\\nDouble experience all weekend.\",
-  \"realms\": [[\"Frostwind\", 1], [\"Emberfall\", 0], [\"Duskmire\", 1]],
-  \"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"theme.wav\", \"checksum\": \"\"},
-  \"links\": {\"website\": \"https://varnhold.example/\", \"register\": \"https://varnhold.example/register\",
-             \"guide\": \"https://varnhold.example/guide\", \"recruit\": \"https://varnhold.example/recruit\",
-             \"unstuck\": \"https://varnhold.example/unstuck\", \"vote\": \"https://varnhold.example/vote\",
-             \"donate\": \"https://varnhold.example/donate\"},
-  \"discord\": \"https://discord.example/varnhold\"}"
-start_launcher
-WINDOW=$(wait_window "Varnhold Launcher" 15) || fail "no launcher window"
-wait_output "Status: Ready to Play" 20
-wait_output "Music: playing" 20
-
-# The seven side buttons from the top, then discord at the left.
-keys=(website register guide recruit unstuck vote donate)
-for i in "${!keys[@]}"; do
-    click 663 $((31 + 45 * i))
-done
-click 87 278
-expected=$(printf '%s\n' https://varnhold.example/ https://varnhold.example/register https://varnhold.example/guide \
-    https://varnhold.example/recruit https://varnhold.example/unstuck https://varnhold.example/vote \
-    https://varnhold.example/donate https://discord.example/varnhold)
-for _ in $(seq 30); do [ "$(wc -l <"$WORK/xdg-open.log" 2>/dev/null || echo 0)" -ge 8 ] && break; sleep 0.1; done
-[ "$(cat "$WORK/xdg-open.log")" = "$expected" ] || fail "links opened: $(cat "$WORK/xdg-open.log")"
-
-# The music spot: off, then on again from the start.
-click 770 71
-wait_output "Music: stopped" 5
-before=$(grep -c "Music: playing" "$WORK/launcher.out")
-click 770 71
-for _ in $(seq 30); do [ "$(grep -c "Music: playing" "$WORK/launcher.out")" -gt "$before" ] && break; sleep 0.1; done
-[ "$(grep -c "Music: playing" "$WORK/launcher.out")" -gt "$before" ] || fail "the music did not start again"
-
-# The texts: announcement, realm lines and status show white glyphs where they belong.
-xdotool mousemove 1270 1010
-sleep 0.4
-screenshot "$WORK/texts.png"
-[ "$(bright_pixels "$WORK/texts.png" 20 60 300 40)" -gt 50 ] || fail "no announcement at (20, 60)"
-for n in 0 1 2; do
-    [ "$(bright_pixels "$WORK/texts.png" 20 $((180 + 20 * n)) 150 18)" -gt 30 ] || fail "no realm line $n"
-done
-[ "$(bright_pixels "$WORK/texts.png" 20 240 150 18)" -lt 5 ] || fail "a fourth realm line appeared"
-[ "$(bright_pixels "$WORK/texts.png" 650 570 150 25)" -gt 20 ] || fail "no status text at (650, 570)"
-
-# A press and release in place leaves the window where it is; a drag moves it by the mouse's way.
-read -r x0 y0 <<<"$(window_position "$WINDOW")"
-click 300 330
-read -r x1 y1 <<<"$(window_position "$WINDOW")"
-[ "$x1 $y1" = "$x0 $y0" ] || fail "a click in place moved the window from $x0,$y0 to $x1,$y1"
-xdotool windowfocus --sync "$WINDOW"
-xdotool mousemove --window "$WINDOW" 300 330
-sleep 0.15
-xdotool mousedown 1
-sleep 0.15 # the launcher takes the drag's starting point when it handles the press
-for step in 1 2 3 4 5; do xdotool mousemove_relative -- 12 -8; sleep 0.08; done
-sleep 0.3
-xdotool mouseup 1
-sleep 0.3
-read -r x2 y2 <<<"$(window_position "$WINDOW")"
-[ "$x2" -eq $((x0 + 60)) ] && [ "$y2" -eq $((y0 - 40)) ] || fail "the drag moved the window to $x2,$y2 from $x0,$y0"
-
-click 770 30
-wait_exit 5; rc=$EXIT_CODE
-[ "$rc" = 0 ] || fail "exit code $rc after the close spot, expected 0"
-[ ! -e "$WORK/game-started" ] || fail "closing must not start the game"
+source "$SRC/tests/e2e/window_use.sh"
+check_window_use
 # The run's log holds the same lines as the console.
 log=$(ls "$XDG_STATE_HOME"/varnhold-launcher/launcher-*.log) || fail "no run log"
 diff "$WORK/launcher.out" "$log" || fail "the log differs from the console"
