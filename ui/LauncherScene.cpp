@@ -11,6 +11,8 @@
 #include <SFML/System/Clock.hpp>
 #include <SFML/System/Sleep.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -40,17 +42,53 @@ assets::ImageSet imageSet(Language language) {
     return language == Language::Finglish ? assets::ImageSet::Finglish : assets::ImageSet::English;
 }
 
+// Images an idle window never shows: each waits for the first frame that needs it. The software renderer keeps
+// every texture in the process's memory, so the hover forms would otherwise cost a third of a megabyte for a
+// pointer that may never come near them.
+constexpr bool decodedOnFirstUse(int image) {
+    return image == ui::cursorActive || image == ui::playHovered || image == ui::discordHovered ||
+           std::any_of(ui::sideColumn.begin(), ui::sideColumn.end(),
+                       [image](const ui::ButtonImages& button) { return button.hovered == image; });
+}
+
+// The size a PNG states in its header, without decoding it; nullopt for anything else.
+std::optional<sf::Vector2i> pngSize(std::span<const unsigned char> bytes) {
+    constexpr std::array<unsigned char, 8> signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    constexpr std::array<unsigned char, 4> header{'I', 'H', 'D', 'R'};
+    if (bytes.size() < 24 || !std::equal(signature.begin(), signature.end(), bytes.begin()) ||
+        !std::equal(header.begin(), header.end(), bytes.begin() + 12))
+        return std::nullopt;
+    const auto bigEndian = [&](std::size_t at) {
+        return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+               (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+    };
+    const std::uint32_t width = bigEndian(16);
+    const std::uint32_t height = bigEndian(20);
+    // The format allows up to 2^31 - 1; a texture never comes near that, and anything larger is damaged.
+    constexpr std::uint32_t largest = 1u << 16;
+    if (width == 0 || height == 0 || width > largest || height > largest)
+        return std::nullopt;
+    return sf::Vector2i(static_cast<int>(width), static_cast<int>(height));
+}
+
 } // namespace
 
-LauncherScene::LauncherScene(Language language) : m_texts(m_font, language), m_progressBar(m_font, language) {
-    // A failed decode leaves an empty texture whose sprite draws nothing; the scene goes on without it.
+LauncherScene::LauncherScene(Language language)
+    : m_imageSet(imageSet(language)), m_texts(m_font, language), m_progressBar(m_font, language) {
     for (int index = 0; index < assets::imageCount; ++index) {
-        const std::span<const unsigned char> bytes = assets::image(index, imageSet(language));
-        if (!bytes.empty())
-            (void)m_textures[static_cast<std::size_t>(index)].loadFromMemory(bytes.data(), bytes.size());
+        const auto at = static_cast<std::size_t>(index);
+        const std::optional<sf::Vector2i> size =
+            decodedOnFirstUse(index) ? pngSize(assets::image(index, m_imageSet)) : std::nullopt;
+        if (!size) {
+            loadTexture(index);
+            m_sprites[at].setTexture(m_textures[at], false);
+            continue;
+        }
+        // The layout and the hit regions need the size at once; the pixels only when the image is drawn.
+        m_decodePending[at] = true;
+        m_sprites[at].setTexture(m_textures[at], false);
+        m_sprites[at].setTextureRect({0, 0, size->x, size->y});
     }
-    for (std::size_t index = 0; index < m_sprites.size(); ++index)
-        m_sprites[index].setTexture(m_textures[index], false);
 
     // The font reads its bytes in place for as long as it lives; they are part of the program.
     const std::span<const unsigned char> font = assets::font();
@@ -62,6 +100,25 @@ LauncherScene::LauncherScene(Language language) : m_texts(m_font, language), m_p
 }
 
 LauncherScene::~LauncherScene() = default;
+
+void LauncherScene::loadTexture(int index) const {
+    // A failed decode leaves an empty texture whose sprite draws nothing; the scene goes on without it.
+    const std::span<const unsigned char> bytes = assets::image(index, m_imageSet);
+    if (!bytes.empty())
+        (void)m_textures[static_cast<std::size_t>(index)].loadFromMemory(bytes.data(), bytes.size());
+}
+
+const sf::Sprite& LauncherScene::sprite(int index) const {
+    const auto at = static_cast<std::size_t>(index);
+    if (m_decodePending.at(at)) {
+        m_decodePending[at] = false;
+        loadTexture(index);
+        // A texture that failed to decode must not draw as a blank rectangle of the header's size.
+        if (m_textures[at].getSize() == sf::Vector2u())
+            m_sprites[at].setTextureRect({});
+    }
+    return m_sprites[at];
+}
 
 sf::Vector2f LauncherScene::backgroundSize() const {
     const sf::FloatRect bounds = m_sprites[ui::background].getGlobalBounds();
@@ -179,7 +236,7 @@ void LauncherScene::drawButtons(sf::RenderTarget& target, sf::Vector2f mouse) {
     placeButtons();
     const auto drawButton = [&](int normal, int hovered) {
         const sf::Sprite& normalSprite = m_sprites[static_cast<std::size_t>(normal)];
-        target.draw(isHovered(normalSprite, mouse) ? m_sprites[static_cast<std::size_t>(hovered)] : normalSprite);
+        target.draw(isHovered(normalSprite, mouse) ? sprite(hovered) : normalSprite);
     };
     for (const ui::ButtonImages& button : ui::sideColumn)
         drawButton(button.normal, button.hovered);
@@ -203,7 +260,7 @@ void LauncherScene::drawCursor(sf::RenderTarget& target, const PointerState& poi
     // The image's top-left corner is the hot spot.
     m_sprites[ui::cursorNormal].setPosition(pointer.position);
     m_sprites[ui::cursorActive].setPosition(pointer.position);
-    target.draw(m_sprites[cursorActive(pointer) ? ui::cursorActive : ui::cursorNormal]);
+    target.draw(sprite(cursorActive(pointer) ? ui::cursorActive : ui::cursorNormal));
 }
 
 void LauncherScene::handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions) {

@@ -85,7 +85,8 @@ public:
 
     [[nodiscard]] sf::RenderWindow* window() noexcept { return m_window.get(); }
     [[nodiscard]] sf::Vector2f backgroundSize() const;
-    [[nodiscard]] const sf::Sprite& sprite(int index) const { return m_sprites.at(static_cast<std::size_t>(index)); }
+    /// The sprite of image `index`, its texture decoded by now.
+    [[nodiscard]] const sf::Sprite& sprite(int index) const;
     [[nodiscard]] bool playAvailable() const noexcept { return m_playAvailable; }
     [[nodiscard]] sf::FloatRect closeArea() const noexcept { return m_closeArea; }
     [[nodiscard]] sf::FloatRect musicArea() const noexcept { return m_musicArea; }
@@ -105,10 +106,15 @@ private:
     void handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions);
     void followDrag();
 
+    void loadTexture(int index) const;
+
     std::unique_ptr<sf::RenderWindow> m_window;
-    std::array<sf::Texture, assets::imageCount> m_textures;
+    assets::ImageSet m_imageSet;
+    // Mutable: an image decoded on its first use changes no observable state of the scene, only when it is paid.
+    mutable std::array<sf::Texture, assets::imageCount> m_textures;
+    mutable std::array<bool, assets::imageCount> m_decodePending{};
     sf::Font m_font;
-    std::array<sf::Sprite, assets::imageCount> m_sprites;
+    mutable std::array<sf::Sprite, assets::imageCount> m_sprites;
     bool m_playAvailable = false;
     sf::FloatRect m_closeArea;
     sf::FloatRect m_musicArea;

@@ -16,10 +16,12 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <span>
 #include <string>
 #include <sys/prctl.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 // The software GL driver keeps a few allocations to the end of the process, and it is unloaded before the leak
@@ -103,6 +105,23 @@ LinkAddresses linkAddresses() {
     const std::string site = "https://example.test/";
     return {site + "website", site + "register", site + "recruit", site + "unstuck",
             site + "vote",    site + "guide",    site + "donate",  "https://discord.example.test/"};
+}
+
+// Hover images are decoded only when first drawn, yet the layout and the hit regions need their sizes before that.
+TEST(LauncherScene, EveryImageHasItsDecodedSizeBeforeItIsDrawn) {
+    REQUIRE_DISPLAY();
+    for (const auto& [language, set] : {std::pair{Language::English, assets::ImageSet::English},
+                                        std::pair{Language::Finglish, assets::ImageSet::Finglish}}) {
+        const LauncherScene scene(language);
+        const ClickRegions regions = scene.clickRegions();
+        for (int index = 0; index < assets::imageCount; ++index) {
+            const std::span<const unsigned char> bytes = assets::image(index, set);
+            sf::Texture decoded;
+            ASSERT_TRUE(decoded.loadFromMemory(bytes.data(), bytes.size())) << "image " << index;
+            const sf::FloatRect region = regions.images[static_cast<std::size_t>(index)];
+            EXPECT_EQ(sf::Vector2f(region.width, region.height), sf::Vector2f(decoded.getSize())) << "image " << index;
+        }
+    }
 }
 
 TEST(LauncherScene, WindowAndLayoutFromTheArtwork) {
