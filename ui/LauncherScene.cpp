@@ -42,11 +42,12 @@ assets::ImageSet imageSet(Language language) {
     return language == Language::Finglish ? assets::ImageSet::Finglish : assets::ImageSet::English;
 }
 
-// Images an idle window never shows: each waits for the first frame that needs it. The software renderer keeps
+// Images an idle window may never show: each waits for the first frame that needs it. The software renderer keeps
 // every texture in the process's memory, so the hover forms would otherwise cost a third of a megabyte for a
-// pointer that may never come near them.
+// pointer that may never come near them; of the two Play images a window often only ever needs one.
 constexpr bool decodedOnFirstUse(int image) {
-    return image == ui::cursorActive || image == ui::playHovered || image == ui::discordHovered ||
+    return image == ui::cursorActive || image == ui::playNormal || image == ui::playHovered ||
+           image == ui::playUnavailable || image == ui::discordHovered ||
            std::any_of(ui::sideColumn.begin(), ui::sideColumn.end(),
                        [image](const ui::ButtonImages& button) { return button.hovered == image; });
 }
@@ -235,15 +236,15 @@ void LauncherScene::drawBackground(sf::RenderTarget& target) {
 void LauncherScene::drawButtons(sf::RenderTarget& target, sf::Vector2f mouse) {
     placeButtons();
     const auto drawButton = [&](int normal, int hovered) {
-        const sf::Sprite& normalSprite = m_sprites[static_cast<std::size_t>(normal)];
-        target.draw(isHovered(normalSprite, mouse) ? sprite(hovered) : normalSprite);
+        const bool over = isHovered(m_sprites[static_cast<std::size_t>(normal)], mouse);
+        target.draw(sprite(over ? hovered : normal));
     };
     for (const ui::ButtonImages& button : ui::sideColumn)
         drawButton(button.normal, button.hovered);
     if (m_playAvailable)
         drawButton(ui::playNormal, ui::playHovered);
     else
-        target.draw(m_sprites[ui::playUnavailable]);
+        target.draw(sprite(ui::playUnavailable));
     drawButton(ui::discordNormal, ui::discordHovered);
 }
 
