@@ -160,6 +160,22 @@ click() {
     sleep 0.15
 }
 
+# write_play_document EXECUTE [EXTRA]: the play-through's document: the realm list for two locations, one removal,
+# a required file, and two optional ones, one of them shared by two locations. EXTRA (a key and value with a
+# trailing comma) goes in front of the files. The files are those make_served put under Data/.
+write_play_document() {
+    write_document "$WORK/document.json" "{
+  \"lang\": \"en\", \"execute\": \"$1\",
+  \"realmlist_locations\": [\"Data\\\\deDE\\\\\", \"Data\\\\enUS\\\\\"],
+  \"realmlist\": \"set realmlist logon.varnhold.example\",
+  \"removes\": [\"Data\\\\patch-old.MPQ\"], ${2:-}
+  \"files\": [
+    {\"URL\": \"${FILES_URL}Data/patch-V.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/patch-V.MPQ")\", \"location\": \"Data\\\\patch-V.MPQ\", \"required\": 0},
+    {\"URL\": \"${FILES_URL}Data/common.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/common.MPQ")\", \"location\": \"Data\\\\common.MPQ\", \"required\": 1},
+    {\"URL\": \"${FILES_URL}Data/shared.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/shared.MPQ")\", \"location\": [\"Data\\\\enUS\\\\shared.MPQ\", \"Data\\\\enGB\\\\shared.MPQ\"], \"required\": 0}
+  ]}"
+}
+
 # close_window [SECONDS]: the close spot, clicked again while the launcher stays: Wine on a loaded machine can lose
 # a click on a window it has only just given the focus. Then waits for the exit, as wait_exit does.
 close_window() {

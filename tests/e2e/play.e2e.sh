@@ -11,17 +11,7 @@ make_served Data/shared.MPQ 64
 sox -n -r 22050 -c 1 "$WORK/files/theme.wav" synth 1 sine 440 vol 0.3 2>/dev/null || make_served theme.wav 4
 
 start_server "$WORK/document.json" 1024
-write_document "$WORK/document.json" "{
-  \"lang\": \"en\", \"execute\": \"start-game\",
-  \"realmlist_locations\": [\"Data\\\\deDE\\\\\", \"Data\\\\enUS\\\\\"],
-  \"realmlist\": \"set realmlist logon.varnhold.example\",
-  \"removes\": [\"Data\\\\patch-old.MPQ\"],
-  \"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"music\\\\theme.wav\", \"checksum\": \"$(md5_of "$WORK/files/theme.wav")\"},
-  \"files\": [
-    {\"URL\": \"${FILES_URL}Data/patch-V.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/patch-V.MPQ")\", \"location\": \"Data\\\\patch-V.MPQ\", \"required\": 0},
-    {\"URL\": \"${FILES_URL}Data/common.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/common.MPQ")\", \"location\": \"Data\\\\common.MPQ\", \"required\": 1},
-    {\"URL\": \"${FILES_URL}Data/shared.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/shared.MPQ")\", \"location\": [\"Data\\\\enUS\\\\shared.MPQ\", \"Data\\\\enGB\\\\shared.MPQ\"], \"required\": 0}
-  ]}"
+write_play_document start-game "\"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"music\\\\theme.wav\", \"checksum\": \"$(md5_of "$WORK/files/theme.wav")\"},"
 start_launcher
 WINDOW=$(wait_window "Varnhold Launcher" 15) || fail "no launcher window"
 xdotool mousemove 1270 1010 # away from the window: the Play area shows its own picture

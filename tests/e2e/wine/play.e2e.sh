@@ -19,16 +19,7 @@ make_served Data/patch-V.MPQ 256
 make_served Data/shared.MPQ 64
 
 start_server "$WORK/document.json" 512
-write_document "$WORK/document.json" "{
-  \"lang\": \"en\", \"execute\": \"Wow.exe\",
-  \"realmlist_locations\": [\"Data\\\\deDE\\\\\", \"Data\\\\enUS\\\\\"],
-  \"realmlist\": \"set realmlist logon.varnhold.example\",
-  \"removes\": [\"Data\\\\patch-old.MPQ\"],
-  \"files\": [
-    {\"URL\": \"${FILES_URL}Data/patch-V.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/patch-V.MPQ")\", \"location\": \"Data\\\\patch-V.MPQ\", \"required\": 0},
-    {\"URL\": \"${FILES_URL}Data/common.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/common.MPQ")\", \"location\": \"Data\\\\common.MPQ\", \"required\": 1},
-    {\"URL\": \"${FILES_URL}Data/shared.MPQ\", \"checksum\": \"$(md5_of "$WORK/files/Data/shared.MPQ")\", \"location\": [\"Data\\\\enUS\\\\shared.MPQ\", \"Data\\\\enGB\\\\shared.MPQ\"], \"required\": 0}
-  ]}"
+write_play_document Wow.exe
 start_launcher
 WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "no launcher window"
 wait_output "Status: Download - Requirements" 30
