@@ -20,10 +20,10 @@ namespace {
 
 // Closing the window must end the process promptly, whatever the workers are doing.
 constexpr auto closeLimit = 1s;
-constexpr auto workerTimeout = 10s;
+constexpr auto waitLimit = 10s;
 
 template <typename Condition> bool eventually(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + workerTimeout;
+    const auto deadline = std::chrono::steady_clock::now() + waitLimit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -66,7 +66,7 @@ TEST_F(LauncherTest, StatusTextsFollowTheLanguageAtAssignment) {
     EXPECT_EQ(launcher.statusText(), "Loading...");
 
     launcher.startFileSync({});
-    ASSERT_TRUE(launcher.waitUntilAllDone(workerTimeout));
+    ASSERT_TRUE(launcher.waitUntilAllDone(waitLimit));
     const StatusLine line = launcher.statusLine();
     EXPECT_EQ(line.statusText, "Ready to Play");
     EXPECT_TRUE(line.canPlay);
@@ -74,7 +74,7 @@ TEST_F(LauncherTest, StatusTextsFollowTheLanguageAtAssignment) {
 
     Launcher finglish(m_folder.path().string());
     finglish.startFileSync({});
-    ASSERT_TRUE(finglish.waitUntilAllDone(workerTimeout));
+    ASSERT_TRUE(finglish.waitUntilAllDone(waitLimit));
     EXPECT_EQ(finglish.statusText(), "Amade Bazi");
 }
 
