@@ -15,9 +15,6 @@
 
 namespace {
 
-// Deeper values are refused: objects and arrays nest by recursion, and a hostile document must not exhaust the stack.
-constexpr int maxJsonDepth = 512;
-
 constexpr std::string_view unknownStartPrefix = "ERROR: Parse: Unknown starting character '";
 constexpr std::string_view tooDeepPrefix = "ERROR: Parse: Nesting too deep, found '";
 constexpr std::string_view colonPrefix = "Error: Object: Expected colon, found '";
@@ -133,7 +130,7 @@ public:
         skipWhitespace();
         const char c = current();
         if (c == '{' || c == '[') {
-            if (depth >= maxJsonDepth) {
+            if (depth >= JsonValue::maxDepth) {
                 // The position stays on the bracket, so each enclosing step reports and unwinds at once.
                 report(tooDeepPrefix, c);
                 return JsonValue();

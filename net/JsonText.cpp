@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr std::size_t unicodeEscapeLength = 7; // the doubled backslash, 'u' and four hex digits
+constexpr std::size_t doubledEscapeLength = 7; // the doubled backslash, 'u' and four hex digits
 constexpr std::size_t hexDigits = 4;
 constexpr char32_t replacementCharacter = 0xFFFD;
 
@@ -31,7 +31,7 @@ std::optional<char32_t> hexValue(std::string_view digits) {
 
 // The code unit of a stored "\uXXXX" at the start of `text`, as asText gives it ("\\uXXXX").
 std::optional<char32_t> unicodeEscapeAt(std::string_view text) {
-    if (text.size() < unicodeEscapeLength || text.substr(0, 3) != "\\\\u")
+    if (text.size() < doubledEscapeLength || text.substr(0, 3) != "\\\\u")
         return std::nullopt;
     return hexValue(text.substr(3));
 }
@@ -88,11 +88,11 @@ std::string decodeJsonText(std::string_view escaped) {
     std::size_t at = 0;
     while (at < escaped.size()) {
         if (const std::optional<char32_t> unit = unicodeEscapeAt(escaped.substr(at))) {
-            at += unicodeEscapeLength;
+            at += doubledEscapeLength;
             if (isHighSurrogate(*unit)) {
                 const std::optional<char32_t> low = unicodeEscapeAt(escaped.substr(at));
                 if (low && isLowSurrogate(*low)) {
-                    at += unicodeEscapeLength;
+                    at += doubledEscapeLength;
                     appendUtf8(out, 0x10000 + ((*unit - 0xD800) << 10) + (*low - 0xDC00));
                     continue;
                 }

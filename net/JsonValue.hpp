@@ -43,6 +43,10 @@ public:
     [[nodiscard]] static JsonValue makeIntegral(std::int32_t number) noexcept;
     [[nodiscard]] static JsonValue makeBoolean(bool flag) noexcept;
 
+    /// Deeper values are refused: objects and arrays nest by recursion, and a hostile document must not exhaust the
+    /// stack.
+    static constexpr int maxDepth = 512;
+
     /// Parses `text` from its first byte; faults are written as diagnostic lines to standard error.
     [[nodiscard]] static JsonValue parse(std::string_view text);
     /// The same, with the diagnostic lines written to `diagnostics` (tests read them).

@@ -18,9 +18,6 @@
 
 namespace {
 
-// Deeper values are refused by the parser; a result nested deeper means the limit leaks.
-constexpr int maxJsonDepth = 512;
-
 [[noreturn]] void fail(const char* why) {
     // Crash loudly so that libFuzzer keeps the input and the replay test fails.
     std::fputs(why, stderr);
@@ -183,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fail("parsing the same text twice differs");
     }
 
-    if (checkReaders(parsed) > maxJsonDepth) {
+    if (checkReaders(parsed) > JsonValue::maxDepth) {
         fail("a value is nested deeper than the limit");
     }
 
