@@ -6,7 +6,7 @@ start_x
 install_standins
 make_game
 SIZE_MIB=200
-RATE_KIBPS=16384
+RATE_KIBPS=32768
 make_served Data/big.MPQ $((SIZE_MIB * 1024))
 SIZE=$(stat -c %s "$WORK/files/Data/big.MPQ")
 PARTIAL="$GAME/Data/big.MPQ.varnhold-partial"
