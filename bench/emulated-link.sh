@@ -13,7 +13,8 @@
 #
 # Settings (environment): BUILD (build tree with bench/link-relay, default <repo>/build), LINK_DELAY_MS (75),
 # LINK_LOSS (0.005), LINK_RATE_MBIT (100), LINK_QUEUE_MS (100), LINK_SEED (random loss pattern, default 1).
-# Set by link_up: LINK_DIR, LINK_WWW (the served folder), LINK_HTTP, LINK_HTTPS (its addresses), LINK_CA (the test
+# Set by link_up: LINK_DIR, LINK_WWW (the served folder), LINK_DIR/access.log (connection, protocol and status of
+# each request), LINK_HTTP, LINK_HTTPS (its addresses), LINK_CA (the test
 # certificate authority), LINK_SERVER_NS, LINK_CLIENT_NS.
 
 link_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -74,7 +75,9 @@ pid $LINK_DIR/nginx.pid;
 error_log $LINK_DIR/nginx-error.log warn;
 events { worker_connections 4096; }
 http {
-    access_log off;
+    # Which connection and protocol served each request: what a benchmark's client really did.
+    log_format link '\$connection \$server_protocol \$status';
+    access_log $LINK_DIR/access.log link;
     default_type application/octet-stream;
     sendfile on;
     tcp_nopush on;
@@ -279,10 +282,10 @@ link_measure() {
     cpuBefore=$(link_relay_cpu_ticks)
     ip netns exec "$LINK_CLIENT_NS" bash -c '
         sample() {
-            local t0=$EPOCHREALTIME in bytes
+            local t0=$EPOCHREALTIME bytes in
             read -r bytes </sys/class/net/vhcli/statistics/rx_bytes
-            in=$(ss -Hti state established | grep -o "bytes_received:[0-9]*" | cut -d: -f2 | paste -sd+ | bc)
-            echo "$t0 $EPOCHREALTIME $bytes ${in:-0}"
+            in=$(ss -Hti state established | grep -o "bytes_received:[0-9]*" | awk -F: "{ s += \$2 } END { print s }")
+            echo "$t0 $EPOCHREALTIME $bytes $in"
         }
         sample; sleep "$1"; sample' _ $window >"$LINK_DIR/rate"
     cpuAfter=$(link_relay_cpu_ticks)

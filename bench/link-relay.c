@@ -25,9 +25,9 @@
 #include <unistd.h>
 
 enum {
-    slotBytes = 2048,     // above the devices' MTU of 1500, which the link script sets
-    slotCount = 8192,     // per direction: far more than 175 ms of the line holds in full-sized packets
-    readBatch = 64,       // packets read from one device before the due ones are sent again
+    slotBytes = 2048, // above the devices' MTU of 1500, which the link script sets
+    slotCount = 8192, // per direction: far more than 175 ms of the line holds in full-sized packets
+    readBatch = 64,   // packets read from one device before the due ones are sent again
     nsPerSecond = 1000000000,
 };
 
@@ -183,8 +183,8 @@ static void printCounters(const struct Direction* direction) {
            "(%llu bytes), write failed %llu, late over 1 ms %llu, latest %.2f ms\n",
            direction->fromName, direction->toName, (unsigned long long)c->received, (unsigned long long)c->lost, share,
            (unsigned long long)c->tailDropped, (unsigned long long)c->ringFull, (unsigned long long)c->delivered,
-           (unsigned long long)c->bytesDelivered, (unsigned long long)c->writeFailed,
-           (unsigned long long)c->lateOverMs, (double)c->maxLateNs / 1e6);
+           (unsigned long long)c->bytesDelivered, (unsigned long long)c->writeFailed, (unsigned long long)c->lateOverMs,
+           (double)c->maxLateNs / 1e6);
 }
 
 int main(int argc, char** argv) {
