@@ -2,7 +2,8 @@
 # A long, lossy link on this machine: a server namespace and a client namespace joined by TUN devices, with
 # build/bench/link-relay in between (75 ms each way, 0.5 % random loss each way, 100 Mbit/s, a 100 ms tail-drop
 # queue), and nginx serving a folder of the script's own inside the server namespace over HTTP/1.1 and https with
-# HTTP/2, under a test certificate that only the client namespace trusts. Needs root, /dev/net/tun and nginx-light.
+# HTTP/2, under a test certificate that only commands run through link_client trust. Needs root, /dev/net/tun and
+# nginx-light.
 #
 #   bench/emulated-link.sh [measure]    set the link up, measure handshake, loss and throughput, take it down
 #   bench/emulated-link.sh run CMD...   set the link up, run CMD with the LINK_* settings below, take it down
@@ -13,9 +14,9 @@
 #
 # Settings (environment): BUILD (build tree with bench/link-relay, default <repo>/build), LINK_DELAY_MS (75),
 # LINK_LOSS (0.005), LINK_RATE_MBIT (100), LINK_QUEUE_MS (100), LINK_SEED (random loss pattern, default 1).
-# Set by link_up: LINK_DIR, LINK_WWW (the served folder), LINK_DIR/access.log (connection, protocol and status of
-# each request), LINK_HTTP, LINK_HTTPS (its addresses), LINK_CA (the test
-# certificate authority), LINK_SERVER_NS, LINK_CLIENT_NS.
+# Set by link_up: LINK_DIR (with access.log: connection, protocol and status of each request), LINK_WWW (the served
+# folder), LINK_HTTP and LINK_HTTPS (its addresses), LINK_CA (the test certificate authority), LINK_SERVER_NS,
+# LINK_CLIENT_NS.
 
 link_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -53,7 +54,7 @@ link_congestion() {
 
 link_make_certificates() {
     local tls=$LINK_DIR/tls
-    mkdir -p "$tls"
+    mkdir -m 700 "$tls" # the keys: nginx reads them as root
     openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj "/CN=Varnhold link test CA" \
         -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign \
         -keyout "$tls/ca.key" -out "$tls/ca.pem" 2>/dev/null
