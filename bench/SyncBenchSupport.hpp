@@ -70,7 +70,7 @@ inline std::optional<StartTimes> timeStart(const std::filesystem::path& gameFold
                                            std::chrono::milliseconds limit = std::chrono::minutes{10},
                                            const std::string& cacheFile = {}) {
     using Clock = std::chrono::steady_clock;
-    constexpr std::chrono::milliseconds playPoll{2};
+    constexpr std::chrono::milliseconds playPoll{5}; // as often as the Launcher's own waits look
     std::filesystem::current_path(gameFolder);
     const auto start = Clock::now();
     const auto deadline = start + limit;
