@@ -264,10 +264,11 @@ link_measure() {
     sleep 1 # what is still on the line arrives
     after=$(link_counters)
     ip -n "$LINK_CLIENT_NS" route replace "$LINK_SERVER_ADDR" dev vhcli src "$LINK_CLIENT_ADDR"
-    echo "$before $after" | awk -v s=$probeSeconds -v n=$flows '{
+    echo "$before $after" | awk -v s=$probeSeconds -v n=$flows -v kib=$((probeWindow / 1024)) '{
         sent = $6 - $1; got = $9 - $4; acks = $8 - $3; acksGot = $7 - $2
-        printf "loss server->client: %.3f %% of %d packets; client->server: %.3f %% of %d packets (%d flows of a 192 KiB window, %d s)\n",
-            100 * (sent - got) / sent, sent, 100 * (acks - acksGot) / acks, acks, n, s }'
+        printf "loss server->client: %.3f %% of %d packets; client->server: %.3f %% of %d packets " \
+            "(%d flows of a %d KiB window, %d s)\n", 100 * (sent - got) / sent, sent, 100 * (acks - acksGot) / acks,
+            acks, n, kib, s }'
     link_relay_counters | sed 's/^/  relay so far: /'
 
     # Four flows at once; the line counted from 5 s to 20 s, past the start-up, inside the client namespace (each
@@ -294,8 +295,9 @@ link_measure() {
     tr '\n' ' ' <"$LINK_DIR/rate" | awk -v n=$flows -v r=$rampSeconds -v cpu=$((cpuAfter - cpuBefore)) \
         -v hz="$(getconf CLK_TCK)" '{
         seconds = ($5 + $6) / 2 - ($1 + $2) / 2
-        printf "%d flows, from %d s for %.2f s: %.1f Mbit/s of file bytes, %.1f Mbit/s of IP packets into the client; relay %.0f %% of one core\n",
-            n, r, seconds, ($8 - $4) * 8 / seconds / 1e6, ($7 - $3) * 8 / seconds / 1e6, 100 * cpu / hz / seconds }'
+        printf "%d flows, from %d s for %.2f s: %.1f Mbit/s of file bytes, %.1f Mbit/s of IP packets into the " \
+            "client; relay %.0f %% of one core\n", n, r, seconds, ($8 - $4) * 8 / seconds / 1e6,
+            ($7 - $3) * 8 / seconds / 1e6, 100 * cpu / hz / seconds }'
     link_relay_counters | sed 's/^/  relay so far: /'
     rm -f "$probe"
 }

@@ -60,9 +60,9 @@ served() {
     : >"$LINK_DIR/access.log"
 }
 summary=()
-report() {
-    echo "$1"
-    summary+=("$1")
+report() { # words of one line
+    echo "$*"
+    summary+=("$*")
 }
 
 # The served files, made once per run: random bytes (nothing compresses) and their checksums, "md5  path" lines.
@@ -132,7 +132,10 @@ peer_line() { # label seconds launcher-seconds [target [note]]
     fi
     report "$line"
 }
-rate_of() { awk -v mib="$1" -v s="$2" -v l="$line_mbit" 'BEGIN { m = mib * 8 * 1.048576 / s; printf "%.1f Mbit/s, %.0f %% of the line", m, 100 * m / l }'; }
+rate_of() { # MiB seconds
+    awk -v mib="$1" -v s="$2" -v l="$line_mbit" \
+        'BEGIN { m = mib * 8 * 1.048576 / s; printf "%.1f Mbit/s, %.0f %% of the line", m, 100 * m / l }'
+}
 
 small_workload() { # congestion scheme target-against-aria2c
     local congestion=$1 scheme=$2 target=$3 base
@@ -140,11 +143,13 @@ small_workload() { # congestion scheme target-against-aria2c
     link_congestion "$congestion"
     base=$([ "$scheme" = https ] && echo "$LINK_HTTPS" || echo "$LINK_HTTP")
     make_lists "$LINK_DIR/small.md5" "$base" small
-    report "== $small_count files of $small_kib KiB, empty folder to \"Ready to Play\", $scheme, server on $congestion (load $(load)) =="
+    report "== $small_count files of $small_kib KiB, empty folder to \"Ready to Play\", $scheme," \
+        "server on $congestion (load $(load)) =="
     local launcher="" t
     if wants launcher; then
         read -r _ launcher <<<"$(run_launcher "$LINK_DIR/small.list" "$LINK_DIR/small.md5")" || true
-        report "  launcher, today's file worker: ${launcher:-failed} s $(served) (start-up with an empty list, $startup s, taken off)"
+        report "  launcher, today's file worker: ${launcher:-failed} s $(served)" \
+            "(start-up with an empty list, $startup s, taken off)"
     fi
     if wants aria2c; then
         t=$(run_client "$LINK_DIR/small.md5" aria2c -q -j "$PARALLEL" -i "$LINK_DIR/small.aria2" -d "$LINK_DIR/out" \
@@ -172,7 +177,8 @@ big_workload() { # congestion MiB
     local launcher="" t
     if wants launcher; then
         read -r _ launcher <<<"$(run_launcher "$LINK_DIR/big$mib.list" "$LINK_DIR/big$mib.md5")" || true
-        report "  launcher, today's file worker: ${launcher:-failed} s${launcher:+ ($(rate_of "$mib" "$launcher"))} $(served)"
+        report "  launcher, today's file worker: ${launcher:-failed} s${launcher:+ ($(rate_of "$mib" "$launcher"))}" \
+            "$(served)"
     fi
     if wants aria2c; then
         # -k 1M: aria2c splits only pieces of at least this size, and its default (20M) would leave a 20 MiB
@@ -200,11 +206,13 @@ mixed_workload() {
     make_lists "$LINK_DIR/mixed.md5" "$LINK_HTTP" mixed $mixed_required
     head -n $mixed_required "$LINK_DIR/mixed.md5" >"$LINK_DIR/required.md5"
     make_lists "$LINK_DIR/required.md5" "$LINK_HTTP" required
-    report "== $mixed_required required files of $small_kib KiB and $mixed_optional optional of 20 MiB, http, server on bbr (load $(load)) =="
+    report "== $mixed_required required files of $small_kib KiB and $mixed_optional optional of 20 MiB, http," \
+        "server on bbr (load $(load)) =="
     local play="" ready="" t
     if wants launcher; then
         read -r play ready <<<"$(run_launcher "$LINK_DIR/mixed.list" "$LINK_DIR/mixed.md5")" || true
-        report "  launcher, today's file worker: Play unlocks after ${play:-failed} s, \"Ready to Play\" after ${ready:-failed} s $(served)"
+        report "  launcher, today's file worker: Play unlocks after ${play:-failed} s," \
+            "\"Ready to Play\" after ${ready:-failed} s $(served)"
     fi
     if wants aria2c; then
         # What the line allows before Play: the required files alone, fetched as fast as a peer can.
@@ -233,5 +241,6 @@ for w in $workloads; do
     esac
 done
 echo
-echo "Summary (${LINK_DELAY_MS:-75} ms each way, loss ${LINK_LOSS:-0.005} each way, $line_mbit Mbit/s; load at the end $(load)):"
+echo "Summary (${LINK_DELAY_MS:-75} ms each way, loss ${LINK_LOSS:-0.005} each way, $line_mbit Mbit/s;" \
+    "load at the end $(load)):"
 printf '%s\n' "${summary[@]}"
