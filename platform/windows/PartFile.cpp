@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 namespace platform {
@@ -53,6 +55,9 @@ std::string linkEnd(const std::string& target) {
         end.resize(size);
     }
 }
+
+// What a stable partial file never is.
+constexpr DWORD notAFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
 
 // ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers lack.
 constexpr DWORD diskQuotaExceeded = 1295;
@@ -101,15 +106,28 @@ PartFile::HandlePtr PartFile::createNew(const std::string& path, const std::stri
 
 PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64_t& size, std::string& error) {
     const std::wstring systemPath = detail::systemPath(path);
+    // A link or a junction under this name was not left by a download: the download would be written into whatever
+    // it leads to. It goes (the link itself, never what it leads to), as does a folder, and the download starts over.
+    const DWORD found = GetFileAttributesW(systemPath.c_str());
+    if (found != INVALID_FILE_ATTRIBUTES && (found & notAFile) != 0 &&
+        ((found & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW(systemPath.c_str())
+                                                 : DeleteFileW(systemPath.c_str())) == 0) {
+        error = osError("cannot remove", path, GetLastError());
+        return nullptr;
+    }
     // OPEN_ALWAYS: what an earlier run left stays; writes go after it (the pointer is moved to the end below).
-    // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing.
+    // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing. OPEN_REPARSE_POINT: a
+    // link made in the moment since the look above is opened itself, not followed, and refused below.
     detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
     if (!file) {
         error = osError("cannot open", path, GetLastError());
         return nullptr;
     }
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || GetFileInformationByHandle(file.get(), &information) == 0 ||
+        (information.dwFileAttributes & notAFile) != 0) {
         error = "not a file: " + path;
         return nullptr;
     }
@@ -125,6 +143,27 @@ PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64
 
 unsigned long PartFile::processId() {
     return GetCurrentProcessId();
+}
+
+std::vector<PartFile::FolderEntry> PartFile::listFolder(const std::string& folder) {
+    struct FindCloser {
+        void operator()(HANDLE find) const { FindClose(find); }
+    };
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found{};
+    const HANDLE first = FindFirstFileExW(detail::systemPath(folder + "/*").c_str(), FindExInfoBasic, &found,
+                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (first == INVALID_HANDLE_VALUE)
+        return entries;
+    const std::unique_ptr<void, FindCloser> search(first);
+    do {
+        const std::wstring_view name = found.cFileName;
+        // A junction or a symbolic link carries the reparse attribute, a folder one the folder attribute too.
+        if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            continue;
+        entries.push_back(FolderEntry{detail::toUtf8(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(first, &found) != 0);
+    return entries;
 }
 
 void PartFile::removeFile(const std::string& path) {

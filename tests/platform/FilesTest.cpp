@@ -4,6 +4,7 @@
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
 
+#include "support/Links.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -214,6 +215,37 @@ TEST_F(FilesTest, AResumablePartFileOutlivesItsOwnerUntilCommittedOrDiscarded) {
     }
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_EQ(readFile(target), "first half, second half");
+}
+
+TEST_F(FilesTest, APartialNameTakenByALinkOrAFolderIsClearedNotWrittenThrough) {
+    // A link planted under the partial name, aimed at a file of the player's: the download must neither write into
+    // that file nor leave the real name leading to it.
+    writeFile(path("victim.txt"), "the player's own words");
+    const std::string target = path("theme.ogg");
+    ASSERT_TRUE(testing_support::makeFileLink(path("victim.txt"), PartFile::resumePath(target)));
+    fs::create_directory(path("patch.MPQ.varnhold-partial"));
+    for (const std::string& download : {target, path("patch.MPQ")}) {
+        std::string error;
+        std::optional<PartFile> part = PartFile::resume(download, error);
+        ASSERT_TRUE(part) << download << ": " << error;
+        EXPECT_EQ(part->size(), 0u) << download;
+        ASSERT_TRUE(part->append("new", 3));
+        ASSERT_TRUE(part->commit()) << part->error();
+        EXPECT_EQ(readFile(download), "new");
+    }
+    EXPECT_EQ(readFile(path("victim.txt")), "the player's own words");
+}
+
+TEST_F(FilesTest, TheResumeScanNeverEntersALinkedFolder) {
+    // The clean-up at start removes what the scan finds: through a link it would reach files that are not ours.
+    const TempFolder outside;
+    outside.write("notes.varnhold-partial", "not the launcher's");
+    m_folder.write("Data/patch.MPQ.varnhold-partial", "part");
+    ASSERT_TRUE(testing_support::makeFolderLink(outside.path().string(), path("Data/elsewhere")));
+    EXPECT_EQ(PartFile::findResumable(m_folder.path().generic_string()),
+              std::vector<std::string>{path("Data/patch.MPQ")});
+    // Gone as a link before the folders are cleaned up, which on Windows would follow it.
+    fs::remove(path("Data/elsewhere"));
 }
 
 TEST_F(FilesTest, FreeSpaceIsKnownForAFolderOrAFileAndNotForNothing) {

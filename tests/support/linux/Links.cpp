@@ -1,0 +1,16 @@
+// Links on Linux: symbolic links, for files and folders alike.
+#include "support/Links.hpp"
+
+#include <unistd.h>
+
+namespace testing_support {
+
+bool makeFileLink(const std::string& target, const std::string& link) {
+    return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool makeFolderLink(const std::string& target, const std::string& link) {
+    return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+} // namespace testing_support
