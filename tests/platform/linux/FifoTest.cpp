@@ -22,8 +22,7 @@ using testing_support::TempFolder;
 
 // Waits a while for `opening`; should it still wait for the FIFO's other end, that end is opened from here with
 // `otherEnd`, so that the test fails instead of hanging.
-template <typename Result>
-bool returnsPromptly(std::future<Result>& opening, const std::string& fifo, int otherEnd) {
+template <typename Result> bool returnsPromptly(std::future<Result>& opening, const std::string& fifo, int otherEnd) {
     if (opening.wait_for(2s) == std::future_status::ready)
         return true;
     const int end = ::open(fifo.c_str(), otherEnd | O_NONBLOCK | O_CLOEXEC);
