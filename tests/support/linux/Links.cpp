@@ -13,4 +13,12 @@ bool makeFolderLink(const std::string& target, const std::string& link) {
     return ::symlink(target.c_str(), link.c_str()) == 0;
 }
 
+bool removeLink(const std::string& link) {
+    return ::unlink(link.c_str()) == 0;
+}
+
+bool underWine() {
+    return false;
+}
+
 } // namespace testing_support
