@@ -108,14 +108,15 @@ std::wstring_view lastName(std::wstring_view path) {
 }
 
 // True when the open `file` goes by the name `systemPath` ends in. Wine shows a Unix link to a file as that file,
-// and opens what it leads to: then the name differs. (Linked folders on the way do not change the last name.)
+// and opens what it leads to: then the name differs. (Linked folders on the way do not change the last name.) A
+// file system that cannot name its files (some network shares) passes: Windows itself opened no link.
 bool namedAs(HANDLE file, const std::wstring& systemPath) {
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
                                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (length == 0) {
-            return false;
+            return true;
         }
         if (length < name.size()) {
             name.resize(length);
