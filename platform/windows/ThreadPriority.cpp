@@ -5,7 +5,6 @@
 
 #include "platform/windows/Win32.hpp"
 
-
 namespace platform {
 
 bool detail::LowerCallingThread() {
