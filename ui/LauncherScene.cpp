@@ -156,6 +156,15 @@ sf::RenderWindow& LauncherScene::createWindow(float displayScale) {
                                                   windowTitle, sf::Style::None, sf::ContextSettings());
     m_window->setFramerateLimit(framesPerSecond);
     m_window->setMouseCursorVisible(false);
+    // All of it on the desktop: SFML placed a window as tall as the screen 200 pixels down on this X server, with
+    // Play below the screen's edge.
+    const sf::Vector2i placed = m_window->getPosition();
+    const sf::Vector2i room(static_cast<int>(desktop.width) - static_cast<int>(m_window->getSize().x),
+                            static_cast<int>(desktop.height) - static_cast<int>(m_window->getSize().y));
+    const sf::Vector2i onDesktop(std::clamp(placed.x, 0, std::max(0, room.x)),
+                                 std::clamp(placed.y, 0, std::max(0, room.y)));
+    if (onDesktop != placed)
+        m_window->setPosition(onDesktop);
     m_native = std::make_unique<platform::NativeWindow>(
         static_cast<std::uintptr_t>(handleNumber(m_window->getSystemHandle())));
 
