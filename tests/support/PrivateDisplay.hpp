@@ -7,6 +7,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace testing_support {
@@ -49,6 +50,17 @@ inline std::string startPrivateDisplay() {
         number += c;
     close(ready[0]);
     return number.empty() ? std::string{} : ":" + number;
+}
+
+/// DISPLAY, or a private Xvfb when the session has none (ended with this process); false when neither is there.
+inline bool ensureDisplay() {
+    if (std::getenv("DISPLAY") != nullptr)
+        return true;
+    const std::string display = startPrivateDisplay();
+    if (display.empty())
+        return false;
+    setenv("DISPLAY", display.c_str(), 1);
+    return true;
 }
 
 } // namespace testing_support
