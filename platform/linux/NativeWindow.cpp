@@ -17,6 +17,18 @@ namespace {
 
 constexpr float ordinaryDpi = 96.f;
 
+// The Motif hints window managers read for what a window allows: no decorations (it is borderless), but moving,
+// minimising and closing. SFML gives a borderless window no functions at all, which lets a window manager refuse
+// to minimise it from its task list.
+struct MotifHints {
+    unsigned long flags = 1 | 2;          // functions and decorations given
+    unsigned long functions = 4 | 8 | 32; // move, minimise, close
+    unsigned long decorations = 0;
+    long inputMode = 0;
+    unsigned long status = 0;
+};
+constexpr int motifHintsFields = 5;
+
 // The value of one resource ("Xft.dpi") in the resource manager's text: "name:\tvalue" lines.
 std::string_view resourceValue(std::string_view resources, std::string_view name) {
     while (!resources.empty()) {
@@ -81,6 +93,18 @@ NativeWindow::NativeWindow(std::uintptr_t handle) : m_state(std::make_unique<Sta
     state.defaultScreen = detail::x11Function<decltype(state.defaultScreen)>(state.connection, "XDefaultScreen");
     state.attributes = detail::x11Function<decltype(state.attributes)>(state.connection, "XGetWindowAttributes");
     state.flush = detail::x11Function<decltype(state.flush)>(state.connection, "XFlush");
+
+    using InternAtom = Atom (*)(Display*, const char*, int);
+    using ChangeProperty = int (*)(Display*, ::Window, Atom, Atom, int, int, const unsigned char*, int);
+    const auto internAtom = detail::x11Function<InternAtom>(state.connection, "XInternAtom");
+    const auto changeProperty = detail::x11Function<ChangeProperty>(state.connection, "XChangeProperty");
+    if (internAtom == nullptr || changeProperty == nullptr || state.flush == nullptr)
+        return;
+    const Atom motif = internAtom(state.display(), "_MOTIF_WM_HINTS", False);
+    const MotifHints hints;
+    changeProperty(state.display(), state.window, motif, motif, 32, PropModeReplace,
+                   reinterpret_cast<const unsigned char*>(&hints), motifHintsFields);
+    state.flush(state.display());
 }
 
 NativeWindow::~NativeWindow() = default;

@@ -30,6 +30,8 @@ check_minimise() {
     wait_output "Status: Download - Requirements" 30
     wait_map_state "$WINDOW" IsViewable
     screenshot "$WORK/before.png"
+    [ -n "${WINE64:-}" ] || xprop -id "$WINDOW" _MOTIF_WM_HINTS | grep -q "= 0x3, 0x2c, 0x0" \
+        || fail "the window does not tell the window manager it may be minimised: $(xprop -id "$WINDOW" _MOTIF_WM_HINTS)"
 
     click 770 112
     wait_map_state "$WINDOW" IsUnMapped
