@@ -38,7 +38,7 @@ check_scaled_window() {
     sharp=$(mean_error "$WORK/scaled-$percent.png" "$WORK/from-double.png" 0 "$top" "$band_width" "$band_height")
     blurred=$(mean_error "$WORK/scaled-$percent.png" "$WORK/from-single.png" 0 "$top" "$band_width" "$band_height")
     note "$percent %: mean difference $sharp from the double-size artwork, $blurred from the enlarged ordinary one"
-    awk -v a="$sharp" -v b="$blurred" 'BEGIN { exit !(a * 3 < b) }' \
+    awk -v a="$sharp" -v b="$blurred" 'BEGIN { exit !(a * 2 < b) }' \
         || fail "at $percent %: the artwork is not drawn from the double-size set ($sharp against $blurred)"
     if [ "$percent" = 200 ]; then
         local off
