@@ -202,15 +202,19 @@ write_play_document() {
   ]}"
 }
 
-# close_window [SECONDS]: the close spot, clicked again while the launcher stays: Wine on a loaded machine can lose
-# a click on a window it has only just given the focus. Then waits for the exit, as wait_exit does.
+# close_window [SECONDS]: the close spot, clicked again while the launcher and its window stay: Wine on a loaded
+# machine can lose a click on a window it has only just given the focus. A window that is gone is not clicked again:
+# the launcher is on its way out, and on a busy machine Wine may take seconds over it. Then waits for the exit, as
+# wait_exit does.
 close_window() {
     local deadline=$((SECONDS + ${1:-30})) next
     click 770 30
     while kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt "$deadline" ]; do
         next=$((SECONDS + 5))
         while kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt $next ]; do sleep 0.05; done
-        kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt "$deadline" ] && click 770 30
+        if kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt "$deadline" ] && ! window_gone "$WINDOW"; then
+            click 770 30 || true # the window may go between the look and the click
+        fi
     done
     kill -0 "$LAUNCHER_PID" 2>/dev/null && fail "the launcher did not close within ${1:-30}s of clicks on its close spot"
     wait_exit 1
