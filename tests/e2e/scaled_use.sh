@@ -28,24 +28,28 @@ check_scaled_window() {
     size=$(xwininfo -id "$WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
     [ "$size" = "${width}x${height}" ] || fail "at $percent %: the window is $size, expected ${width}x${height}"
 
-    # The band of Play and the background left of it holds no text; the pointer waits above it.
+    # The band of Play and the background left of it holds no text; the pointer waits above it. On a loaded machine
+    # the first frames at this size can take a while: the band is looked at again until it is drawn, or time is up.
     xdotool mousemove --window "$WINDOW" $((width / 2)) $((height / 10))
-    sleep 0.5
-    screenshot "$WORK/scaled-$percent.png"
     scaled_references "$width" "$height"
     local top=$((478 * percent / 100)) band_width=$((564 * percent / 100)) band_height=$((120 * percent / 100))
-    local sharp blurred
-    sharp=$(mean_error "$WORK/scaled-$percent.png" "$WORK/from-double.png" 0 "$top" "$band_width" "$band_height")
-    blurred=$(mean_error "$WORK/scaled-$percent.png" "$WORK/from-single.png" 0 "$top" "$band_width" "$band_height")
+    local sharp blurred off=0 deadline=$((SECONDS + 20))
+    while :; do
+        sleep 0.5
+        screenshot "$WORK/scaled-$percent.png"
+        sharp=$(mean_error "$WORK/scaled-$percent.png" "$WORK/from-double.png" 0 "$top" "$band_width" "$band_height")
+        blurred=$(mean_error "$WORK/scaled-$percent.png" "$WORK/from-single.png" 0 "$top" "$band_width" "$band_height")
+        if [ "$percent" = 200 ]; then
+            off=$(differing_pixels "$WORK/scaled-$percent.png" "$WORK/from-double.png" 0 "$top" "$band_width" \
+                "$band_height" 3)
+        fi
+        awk -v a="$sharp" -v b="$blurred" 'BEGIN { exit !(a * 2 < b) }' && [ "$off" -le 100 ] && break
+        [ $SECONDS -lt $deadline ] || break
+    done
     note "$percent %: mean difference $sharp from the double-size artwork, $blurred from the enlarged ordinary one"
     awk -v a="$sharp" -v b="$blurred" 'BEGIN { exit !(a * 2 < b) }' \
         || fail "at $percent %: the artwork is not drawn from the double-size set ($sharp against $blurred)"
-    if [ "$percent" = 200 ]; then
-        local off
-        off=$(differing_pixels "$WORK/scaled-$percent.png" "$WORK/from-double.png" 0 "$top" "$band_width" \
-            "$band_height" 3)
-        [ "$off" -le 100 ] || fail "at 200 %: $off pixels differ from the double-size artwork"
-    fi
+    [ "$off" -le 100 ] || fail "at 200 %: $off pixels differ from the double-size artwork"
 
     # Play at its scaled place: everything is in, so the game starts and the launcher closes.
     click $((400 * percent / 100)) $((535 * percent / 100))
