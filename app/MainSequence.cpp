@@ -3,6 +3,7 @@
 
 #include "app/GameFolder.hpp"
 #include "app/Messages.hpp"
+#include "app/OpenableAddress.hpp"
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
 #include "net/ServerRequest.hpp"
@@ -83,7 +84,12 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
     if (document.version > LauncherVersion) {
         services.showError(launcherTooOldText(language, document));
-        services.openTarget(document.launcherLocation);
+        // A web page only: a file of that name may be one the music download has just put in the game folder.
+        if (const std::optional<std::string> page = openableAddress(document.launcherLocation, AddressUse::WebPage))
+            services.openAddress(*page);
+        else
+            platform::Print("New launcher's address not opened, it is no web address: %s\n",
+                            document.launcherLocation.c_str());
         return std::nullopt;
     }
 
@@ -98,7 +104,7 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     plan.announcement = document.announcement;
     plan.realmLines = document.realmLines;
     plan.languageCode = document.languageCode;
-    plan.links = document.links;
+    plan.links = openableLinks(document.links);
     return plan;
 }
 
@@ -131,7 +137,7 @@ int runLauncher() {
     plan->play.closeWindow = [&scene] { scene.close(); };
     SceneActions actions;
     actions.play = [&] { runPlaySequence(launcher, plan->play, services); };
-    actions.openTarget = [&services](const std::string& target) { services.openTarget(target); };
+    actions.openTarget = [&services](const std::string& address) { services.openAddress(address); };
     actions.links = plan->links;
     scene.run(launcher, actions);
 
