@@ -6,6 +6,7 @@
 
 #include "support/Environment.hpp"
 #include "support/TempFolder.hpp"
+#include "support/windows/Junction.hpp"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -50,6 +51,18 @@ TEST_F(FileSystemWindowsTest, DriveLettersAndForwardSlashes) {
     EXPECT_EQ(FullPath("\\\\server\\share\\Wow.exe"), "//server/share/Wow.exe");
     EXPECT_TRUE(IsInsideFolder("C:\\Games\\Wow.exe", "C:\\"));
     EXPECT_FALSE(IsInsideFolder("D:\\Games\\Wow.exe", "C:\\"));
+}
+
+TEST_F(FileSystemWindowsTest, ResolveLinksFollowsJunctionsByReadingThem) {
+    const TempFolder outside("varnhold-outside");
+    const std::string target = fs::canonical(outside.path()).generic_string();
+    ASSERT_TRUE(testing_support::makeJunction("Data", outside.path())) << GetLastError();
+    fs::create_directory("real");
+    ASSERT_TRUE(testing_support::makeJunction("real/back", m_root + "/real")) << GetLastError();
+
+    EXPECT_EQ(platform::ResolveLinks("Data\\enUS\\realmlist.wtf"), target + "/enUS/realmlist.wtf");
+    EXPECT_EQ(platform::ResolveLinks("real/back/back/x"), m_root + "/real/x");
+    EXPECT_EQ(platform::ResolveLinks("missing\\name"), m_root + "/missing/name");
 }
 
 TEST_F(FileSystemWindowsTest, NamesThatDifferInCaseAreOneFile) {
