@@ -33,6 +33,9 @@ bool fullCheckRequested() {
 // The first listed folder that exists gets the realm list; later ones are not looked at.
 void chooseRealmlistTarget(Launcher& launcher, const ServerDocument& document) {
     for (const std::string& location : document.realmlistLocations) {
+        // The file, not its folder, must lie inside the game folder: "./" names the game folder itself.
+        if (!launcher.pathAllowed("realmlist_locations", location + realmlistFileName))
+            continue;
         const DirectoryCheck folder = DirectoryExists(location);
         if (folder.exists) {
             launcher.setRealmlist(folder.fullPath + realmlistFileName, document.realmlist);
@@ -98,8 +101,10 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
     launcher.startFileSync(document.files);
 
-    // Only the full path matters here: the game may well arrive with the downloads.
-    (void)FileExists(document.execute, plan.play.launchTarget);
+    // Only the full path matters here: the game may well arrive with the downloads. What Play starts lies inside
+    // the game folder; anything else leaves Play with nothing to start.
+    if (launcher.pathAllowed("execute", document.execute))
+        (void)FileExists(document.execute, plan.play.launchTarget);
 
     plan.announcement = document.announcement;
     plan.realmLines = document.realmLines;

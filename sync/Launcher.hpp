@@ -20,6 +20,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -95,6 +96,9 @@ public:
     bool waitForMusicWorker(std::chrono::milliseconds timeout) const;
 
     [[nodiscard]] const std::string& gameFolder() const noexcept { return m_gameFolder; }
+    /// True when `path`, a path from the server's document under the key `key`, names a place inside the game
+    /// folder (by its text: no file call is made); prints why not otherwise. The empty path is refused silently.
+    [[nodiscard]] bool pathAllowed(std::string_view key, const std::string& path) const;
 
     /// The pauses between retries of a failing download; call before starting the workers (tests shorten them).
     void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds cap) noexcept;

@@ -206,6 +206,21 @@ TEST_F(StartupTest, GameCopiedFromWindowsIsFoundInAnyLetterCase) {
         << plan->play.launchTarget;
 }
 
+TEST_F(StartupTest, PathsOfTheDocumentStayInsideTheGameFolder) {
+    m_folder.write("Wow.exe", "");
+    const TempFolder outside("varnhold-outside");
+    // A share is refused by its text, before anything could ask it for a file; an existing folder outside the game
+    // folder is passed over; the game folder itself takes the realm list.
+    serveDocument(R"({"execute": "\\\\127.0.0.1\\share\\Wow.exe", "realmlist": "x",
+        "realmlist_locations": ["\\\\127.0.0.1\\share\\", ")" +
+                  outside.path().generic_string() + R"(/", "./"]})");
+    Launcher launcher(m_folder.path().string());
+    const auto plan = start(launcher);
+    ASSERT_TRUE(plan.has_value());
+    EXPECT_EQ(plan->play.launchTarget, "") << "Play has nothing to start";
+    EXPECT_EQ(launcher.realmlistTarget(), m_folder.path().generic_string() + "/realmlist.wtf");
+}
+
 TEST_F(StartupTest, RealmlistEntryWithoutSeparatorIsGluedToTheFolderName) {
     m_folder.write("Wow.exe", "");
     fs::create_directories(m_folder.path() / "WTF");
