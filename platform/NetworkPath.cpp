@@ -11,8 +11,8 @@ namespace {
 
 // The names Windows gives to devices in every folder, whatever extension follows ("NUL.txt" is NUL too).
 constexpr std::array<std::string_view, 24> deviceNames{
-    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5",   "COM6",   "COM7",  "COM8",
-    "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8",   "LPT9",   "CONIN$", "CONOUT$"};
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",   "COM8",
+    "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$"};
 
 bool isSeparator(char c) {
     return c == '/' || c == '\\';
@@ -20,9 +20,8 @@ bool isSeparator(char c) {
 
 bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return upper(x) == upper(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
 }
 
 // "COM1.log " names the device COM1: Windows drops the extension and trailing spaces and dots.

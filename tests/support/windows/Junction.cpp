@@ -31,8 +31,12 @@ bool makeJunction(const fs::path& link, const fs::path& target) {
     const auto substituteBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
     const auto printBytes = static_cast<WORD>(print.size() * sizeof(wchar_t));
     const auto namesBytes = static_cast<WORD>(substituteBytes + printBytes + 2 * sizeof(wchar_t));
-    const WORD fields[] = {static_cast<WORD>(8 + namesBytes), 0, 0, substituteBytes,
-                           static_cast<WORD>(substituteBytes + sizeof(wchar_t)), printBytes};
+    const WORD fields[] = {static_cast<WORD>(8 + namesBytes),
+                           0,
+                           0,
+                           substituteBytes,
+                           static_cast<WORD>(substituteBytes + sizeof(wchar_t)),
+                           printBytes};
     std::vector<char> data(sizeof(DWORD) + sizeof fields + namesBytes, '\0');
     const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
     std::memcpy(data.data(), &tag, sizeof tag);
@@ -47,8 +51,8 @@ bool makeJunction(const fs::path& link, const fs::path& target) {
                                           nullptr));
     DWORD returned = 0;
     return folder.get() != INVALID_HANDLE_VALUE &&
-           DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
-                           nullptr, 0, &returned, nullptr) != 0;
+           DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()), nullptr,
+                           0, &returned, nullptr) != 0;
 }
 
 } // namespace testing_support
