@@ -12,9 +12,10 @@ namespace {
 
 constexpr const char* cacheFolder = "cache";
 
-// Where the name at the full path `fullPath` itself lies once the links of the folders on its way are followed; a
-// link of that name is not followed. Empty when those links cannot be followed safely.
-std::string placeOf(const std::string& fullPath) {
+// Where the name at `path` itself lies once the links of the folders on its way are followed; a link of that name is
+// not followed. Empty when those links cannot be followed safely.
+std::string placeOf(const std::string& path) {
+    const std::string fullPath = platform::FullPath(path);
     const std::size_t cut = fullPath.rfind('/');
     if (cut == std::string::npos) {
         return {};
@@ -42,8 +43,7 @@ void RemoveFile(const std::string& path, const std::string& gameFolder) {
         return;
     // The server names what to delete, but only inside the game folder: the text alone rules out shares and devices
     // before any file call, then the links on the way must not lead out of the folder either.
-    const std::string full = platform::FullPath(path);
-    const std::string place = platform::IsNetworkOrDevicePath(path) ? std::string() : placeOf(full);
+    const std::string place = platform::IsNetworkOrDevicePath(path) ? std::string() : placeOf(path);
     if (!landsInside(place, gameFolder)) {
         platform::Print("Refused \"removes\" outside the game folder: %s\n", path.c_str());
         return;

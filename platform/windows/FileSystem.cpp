@@ -3,6 +3,7 @@
 #include "platform/FileSystem.hpp"
 
 #include "platform/LinkLookup.hpp"
+#include "platform/windows/ReparsePoint.hpp"
 #include "platform/windows/SystemPath.hpp"
 #include "platform/windows/UniqueHandle.hpp"
 #include "platform/windows/WideText.hpp"
@@ -11,7 +12,6 @@
 #include <winioctl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -24,19 +24,6 @@ constexpr std::wstring_view verbatimPrefix = L"\\\\?\\";
 constexpr std::wstring_view verbatimUncPrefix = L"\\\\?\\UNC\\";
 constexpr std::wstring_view devicePrefix = L"\\\\.\\";
 constexpr std::wstring_view uncPrefix = L"\\\\";
-// How a link's target is stored: "\??\C:\Games", "\??\UNC\host\share".
-constexpr std::wstring_view objectPrefix = L"\\??\\";
-constexpr std::wstring_view objectUncPrefix = L"UNC\\";
-
-// Where the parts of a reparse point's data lie (REPARSE_DATA_BUFFER, which only the driver headers declare): the tag,
-// then the substitute name's offset and length in bytes, then the names themselves, after a flags field for a
-// symbolic link.
-constexpr std::size_t reparseHeaderSize = 8;
-constexpr std::size_t substituteOffsetAt = 8;
-constexpr std::size_t substituteLengthAt = 10;
-constexpr std::size_t symlinkFlagsAt = 16;
-constexpr std::size_t symlinkNamesAt = 20;
-constexpr std::size_t mountPointNamesAt = 16;
 
 // A drive's root keeps its separator ("C:/"), as "/" does on Linux; any other folder has none at its end.
 bool isDriveRoot(std::string_view path) {
@@ -48,22 +35,6 @@ std::string_view withoutTrailingSeparator(std::string_view fullPath) {
         fullPath.remove_suffix(1);
     }
     return fullPath;
-}
-
-// A link's stored target in the launcher's form: a full path, or one relative to the link's folder (`linkPath`'s).
-// Empty when it names no drive path ("\??\Volume{...}\").
-std::string launcherTarget(std::wstring target, bool relative, const std::string& linkPath) {
-    if (target.starts_with(objectPrefix)) {
-        target.erase(0, objectPrefix.size());
-        if (target.starts_with(objectUncPrefix)) {
-            target.replace(0, objectUncPrefix.size(), uncPrefix);
-        }
-    } else if (relative && target.starts_with(L"\\")) {
-        target.insert(0, detail::toWide(linkPath.substr(0, 2))); // rooted: the link's own drive
-    }
-    std::string text = detail::toUtf8(target);
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return relative || detail::rootLength(text) > 0 ? text : std::string();
 }
 
 } // namespace
@@ -85,39 +56,12 @@ LinkLook lookAtLink(const std::string& path) {
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
     DWORD size = 0;
-    if (!link ||
-        DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()),
-                        &size, nullptr) == 0 ||
-        size < reparseHeaderSize) {
+    if (!link || DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                                 static_cast<DWORD>(data.size()), &size, nullptr) == 0) {
         return {LinkLook::Kind::Unreadable, {}};
     }
-    DWORD tag = 0;
-    std::memcpy(&tag, data.data(), sizeof tag);
-    std::size_t names = 0;
-    ULONG flags = 0;
-    if (tag == IO_REPARSE_TAG_SYMLINK) {
-        names = symlinkNamesAt;
-        std::memcpy(&flags, data.data() + symlinkFlagsAt, sizeof flags);
-    } else if (tag == IO_REPARSE_TAG_MOUNT_POINT) {
-        names = mountPointNamesAt;
-    } else {
-        // Other reparse points (files kept in the cloud, deduplicated ones) are files like any other here.
-        return {LinkLook::Kind::NotALink, {}};
-    }
-    WORD offset = 0;
-    WORD length = 0;
-    std::memcpy(&offset, data.data() + substituteOffsetAt, sizeof offset);
-    std::memcpy(&length, data.data() + substituteLengthAt, sizeof length);
-    if (names + offset + length > size || length % sizeof(wchar_t) != 0) {
-        return {LinkLook::Kind::Unreadable, {}};
-    }
-    std::wstring target(length / sizeof(wchar_t), L'\0');
-    std::memcpy(target.data(), data.data() + names + offset, length);
-    std::string text = launcherTarget(std::move(target), (flags & SYMLINK_FLAG_RELATIVE) != 0, path);
-    if (text.empty()) {
-        return {LinkLook::Kind::Unreadable, {}};
-    }
-    return {LinkLook::Kind::Link, std::move(text)};
+    data.resize(size);
+    return linkOfReparseData(data, path);
 }
 
 std::size_t rootLength(std::string_view path) {

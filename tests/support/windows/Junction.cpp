@@ -6,9 +6,7 @@
 
 #include <cstring>
 #include <memory>
-#include <string>
 #include <system_error>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -23,27 +21,32 @@ using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 } // namespace
 
-bool makeJunction(const fs::path& link, const fs::path& target) {
-    const std::wstring substitute = L"\\??\\" + fs::absolute(target).wstring();
-    const std::wstring print = fs::absolute(target).wstring();
-    // The mount point form of a reparse point: the tag, then the data length, a reserved word and the offsets and
-    // lengths of the two names in bytes, then the names, each ending in a NUL.
-    const auto substituteBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
-    const auto printBytes = static_cast<WORD>(print.size() * sizeof(wchar_t));
-    const auto namesBytes = static_cast<WORD>(substituteBytes + printBytes + 2 * sizeof(wchar_t));
-    const WORD fields[] = {static_cast<WORD>(8 + namesBytes),
-                           0,
-                           0,
-                           substituteBytes,
-                           static_cast<WORD>(substituteBytes + sizeof(wchar_t)),
-                           printBytes};
-    std::vector<char> data(sizeof(DWORD) + sizeof fields + namesBytes, '\0');
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    std::memcpy(data.data(), &tag, sizeof tag);
-    std::memcpy(data.data() + sizeof tag, fields, sizeof fields);
-    std::memcpy(data.data() + 16, substitute.c_str(), substituteBytes);
-    std::memcpy(data.data() + 16 + substituteBytes + sizeof(wchar_t), print.c_str(), printBytes);
+std::vector<unsigned char> reparseData(const std::wstring& substitute, bool symbolicLink, bool relative) {
+    // The tag, then the data length, a reserved word and the offsets and lengths of the two names in bytes (the
+    // printed name here the same as the substitute), a flags field for a symbolic link, then the names, each ending
+    // in a NUL.
+    const auto nameBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+    const auto namesBytes = static_cast<WORD>(2 * (nameBytes + sizeof(wchar_t)));
+    const std::size_t flagsBytes = symbolicLink ? sizeof(ULONG) : 0;
+    const WORD fields[] = {static_cast<WORD>(8 + flagsBytes + namesBytes), 0,        0, nameBytes,
+                           static_cast<WORD>(nameBytes + sizeof(wchar_t)), nameBytes};
+    std::vector<unsigned char> data(sizeof(DWORD) + sizeof fields + flagsBytes + namesBytes, 0);
+    const DWORD tag = symbolicLink ? IO_REPARSE_TAG_SYMLINK : IO_REPARSE_TAG_MOUNT_POINT;
+    const ULONG flags = relative ? SYMLINK_FLAG_RELATIVE : 0;
+    unsigned char* at = data.data();
+    std::memcpy(at, &tag, sizeof tag);
+    std::memcpy(at += sizeof tag, fields, sizeof fields);
+    at += sizeof fields;
+    if (symbolicLink)
+        std::memcpy(at, &flags, sizeof flags);
+    at += flagsBytes;
+    std::memcpy(at, substitute.c_str(), nameBytes);
+    std::memcpy(at + nameBytes + sizeof(wchar_t), substitute.c_str(), nameBytes);
+    return data;
+}
 
+bool makeJunction(const fs::path& link, const fs::path& target) {
+    std::vector<unsigned char> data = reparseData(L"\\??\\" + fs::absolute(target).wstring(), false);
     std::error_code error;
     fs::create_directory(link, error);
     const UniqueHandle folder(CreateFileW(fs::absolute(link).wstring().c_str(), GENERIC_WRITE, 0, nullptr,

