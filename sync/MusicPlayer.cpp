@@ -1,13 +1,15 @@
 // The background track player: sf::Music for OGG, FLAC and WAV, Mp3Stream for MP3.
 #include "sync/MusicPlayer.hpp"
 
+#include "platform/InputFile.hpp"
 #include "sync/Mp3Stream.hpp"
 
 #include <SFML/Audio/Music.hpp>
 #include <SFML/Audio/Sound.hpp>
+#include <SFML/System/InputStream.hpp>
 
 #include <array>
-#include <fstream>
+#include <optional>
 
 namespace {
 
@@ -18,12 +20,56 @@ void keepAudioDeviceOpen() {
     (void)keeper;
 }
 
+// The track read through the platform's files: SFML opens a file by a name in the ANSI code page on Windows, so a
+// game folder or a user name in another script would give no music. (libmpg123 takes UTF-8 names there itself.)
+class TrackFile : public sf::InputStream {
+public:
+    bool open(const std::string& path) {
+        int error = 0;
+        m_file = platform::InputFile::open(path, error);
+        m_size = m_file && m_file->isRegular() ? m_file->size() : std::nullopt;
+        m_position = 0;
+        return m_size.has_value();
+    }
+
+    sf::Int64 read(void* data, sf::Int64 size) override {
+        auto* bytes = static_cast<char*>(data);
+        sf::Int64 done = 0;
+        while (done < size) {
+            const long long got = m_file->read(bytes + done, static_cast<std::size_t>(size - done));
+            if (got < 0)
+                return -1;
+            if (got == 0)
+                break;
+            done += got;
+        }
+        m_position += done;
+        return done;
+    }
+
+    sf::Int64 seek(sf::Int64 position) override {
+        if (position < 0 || !m_file->seek(static_cast<std::uint64_t>(position)))
+            return -1;
+        m_position = position;
+        return position;
+    }
+
+    sf::Int64 tell() override { return m_position; }
+    sf::Int64 getSize() override { return static_cast<sf::Int64>(*m_size); }
+
+private:
+    std::optional<platform::InputFile> m_file;
+    std::optional<std::uint64_t> m_size; // set once the file is open
+    sf::Int64 m_position = 0;
+};
+
 // MPEG audio starts with an ID3v2 tag or a frame sync (eleven set bits). SFML cannot read it and would print
 // "format not supported" at every loop of the track, so such files go to libmpg123 first.
 bool looksLikeMp3(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    int error = 0;
+    std::optional<platform::InputFile> file = platform::InputFile::open(path, error);
     std::array<char, 3> head{};
-    if (!file.read(head.data(), head.size()))
+    if (!file || file->read(head.data(), head.size()) != static_cast<long long>(head.size()))
         return false;
     if (head[0] == 'I' && head[1] == 'D' && head[2] == '3')
         return true;
@@ -35,16 +81,19 @@ bool looksLikeMp3(const std::string& path) {
 } // namespace
 
 struct MusicPlayer::Impl {
+    std::unique_ptr<TrackFile> file; // what `music` reads from: declared first, so it goes last
     std::unique_ptr<sf::Music> music;
     std::unique_ptr<Mp3Stream> mp3;
     sf::SoundStream* stream = nullptr; // whichever of the two is loaded
     std::int64_t duration = 0;
 
     bool openMusic(const std::string& path) {
+        auto source = std::make_unique<TrackFile>();
         auto candidate = std::make_unique<sf::Music>();
-        if (!candidate->openFromFile(path))
+        if (!source->open(path) || !candidate->openFromStream(*source))
             return false;
         duration = candidate->getDuration().asMicroseconds();
+        file = std::move(source);
         music = std::move(candidate);
         stream = music.get();
         return true;
@@ -112,6 +161,7 @@ void MusicPlayer::release() {
         m_impl->stream->stop();
     m_impl->stream = nullptr;
     m_impl->music.reset();
+    m_impl->file.reset();
     m_impl->mp3.reset();
     m_impl->duration = 0;
 }
