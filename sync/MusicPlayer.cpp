@@ -8,8 +8,10 @@
 #include <SFML/Audio/Sound.hpp>
 #include <SFML/System/InputStream.hpp>
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -22,6 +24,7 @@ void keepAudioDeviceOpen() {
 
 // The track read through the platform's files: SFML opens a file by a name in the ANSI code page on Windows, so a
 // game folder or a user name in another script would give no music. (libmpg123 takes UTF-8 names there itself.)
+// Reads go through a buffer: SFML's WAV reader asks for each sample on its own, two bytes at a time.
 class TrackFile : public sf::InputStream {
 public:
     bool open(const std::string& path) {
@@ -29,6 +32,7 @@ public:
         m_file = platform::InputFile::open(path, error);
         m_size = m_file && m_file->isRegular() ? m_file->size() : std::nullopt;
         m_position = 0;
+        m_buffered.clear();
         return m_size.has_value();
     }
 
@@ -36,21 +40,25 @@ public:
         auto* bytes = static_cast<char*>(data);
         sf::Int64 done = 0;
         while (done < size) {
-            const long long got = m_file->read(bytes + done, static_cast<std::size_t>(size - done));
-            if (got < 0)
-                return -1;
-            if (got == 0)
-                break;
-            done += got;
+            if (m_position < m_bufferStart || m_position >= m_bufferStart + static_cast<sf::Int64>(m_buffered.size())) {
+                if (!fill())
+                    return -1;
+                if (m_buffered.empty())
+                    break; // the end of the file
+            }
+            const auto from = static_cast<std::size_t>(m_position - m_bufferStart);
+            const std::size_t count = std::min(m_buffered.size() - from, static_cast<std::size_t>(size - done));
+            std::copy_n(m_buffered.data() + from, count, bytes + done);
+            done += static_cast<sf::Int64>(count);
+            m_position += static_cast<sf::Int64>(count);
         }
-        m_position += done;
         return done;
     }
 
     sf::Int64 seek(sf::Int64 position) override {
-        if (position < 0 || !m_file->seek(static_cast<std::uint64_t>(position)))
+        if (position < 0)
             return -1;
-        m_position = position;
+        m_position = position; // the next read fills the buffer from here when it is elsewhere
         return position;
     }
 
@@ -58,8 +66,25 @@ public:
     sf::Int64 getSize() override { return static_cast<sf::Int64>(*m_size); }
 
 private:
+    static constexpr std::size_t bufferSize = 64 * 1024;
+
+    // Reads the block at the current position into the buffer; empty at the end of the file.
+    bool fill() {
+        m_buffered.resize(bufferSize);
+        m_bufferStart = m_position;
+        if (!m_file->seek(static_cast<std::uint64_t>(m_position))) {
+            m_buffered.clear();
+            return false;
+        }
+        const long long got = m_file->read(m_buffered.data(), m_buffered.size());
+        m_buffered.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        return got >= 0;
+    }
+
     std::optional<platform::InputFile> m_file;
     std::optional<std::uint64_t> m_size; // set once the file is open
+    std::vector<char> m_buffered;        // the bytes from m_bufferStart on
+    sf::Int64 m_bufferStart = 0;
     sf::Int64 m_position = 0;
 };
 
