@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 // The kernel gives up on longer chains of links as well (ELOOP).
-constexpr int maxLinkHops = 40;
+constexpr int maxLinksFollowed = 40;
 
 // The names of `path` after its root, last first, so that the next one to walk is at the back.
 void pushNames(std::string_view path, std::vector<std::string>& pending) {
@@ -78,7 +78,7 @@ std::string ResolveLinks(std::string_view path) {
         case detail::LinkLook::Kind::Unreadable:
             return {};
         case detail::LinkLook::Kind::Link:
-            if (++hops > maxLinkHops || look.target.empty() || IsNetworkOrDevicePath(look.target)) {
+            if (++hops > maxLinksFollowed || look.target.empty() || IsNetworkOrDevicePath(look.target)) {
                 return {};
             }
             // A full target starts over from its own root; a relative one goes on from the link's folder.

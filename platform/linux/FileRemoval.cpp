@@ -12,7 +12,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace platform {

@@ -2,6 +2,7 @@
 #include "platform/FileSystem.hpp"
 
 #include "platform/LinkLookup.hpp"
+#include "platform/PathText.hpp"
 #include "platform/linux/UniqueDir.hpp"
 
 #include <dirent.h>
@@ -18,13 +19,12 @@ namespace platform {
 
 namespace {
 
+using detail::isSeparator;
+using detail::sameIgnoringAsciiCase;
+
 constexpr std::size_t initialFolderBufferSize = 256;
 // getcwd has no size limit of its own; this only stops a runaway loop on a broken system.
 constexpr std::size_t maxFolderBufferSize = std::size_t{1} << 20;
-
-bool isSeparator(char c) {
-    return c == '/' || c == '\\';
-}
 
 // The last separator of a full path never counts as part of it when comparing folders.
 std::string_view withoutTrailingSeparator(std::string_view fullPath) {
@@ -37,19 +37,6 @@ std::string_view withoutTrailingSeparator(std::string_view fullPath) {
 bool exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
-}
-
-bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The entry of `folder` that spells `name` with other letter case; the first in byte order, so that the choice
