@@ -35,7 +35,9 @@ check_window_use() {
         https://varnhold.example/recruit https://varnhold.example/unstuck https://varnhold.example/vote \
         https://varnhold.example/donate https://discord.example/varnhold)
     for _ in $(seq 30); do [ "$(wc -l <"$WORK/xdg-open.log" 2>/dev/null || echo 0)" -ge 8 ] && break; sleep 0.1; done
-    [ "$(cat "$WORK/xdg-open.log")" = "$expected" ] || fail "links opened: $(cat "$WORK/xdg-open.log")"
+    # Wine's browser bridge puts a '/' after a bare host name.
+    [ "$(sed 's#^http://www.varnhold.com/$#http://www.varnhold.com#' "$WORK/xdg-open.log")" = "$expected" ] \
+        || fail "links opened: $(cat "$WORK/xdg-open.log")"
     [ ! -e "$WORK/planted-ran" ] || fail "the link ran the program planted under its name"
 
     # The music spot: off, then on again from the start.
