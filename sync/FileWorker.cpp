@@ -78,13 +78,14 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
 } // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                              std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report) {
+                              std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
+                              std::optional<std::uint64_t> size) {
     const auto [base, path] = SplitUrl(url);
     const std::string statusBefore = statusText();
     int failures = 0;
     bool toldWhy = false;
     for (;;) {
-        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader);
+        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size);
         if (outcome)
             break;
         if (m_stop)
@@ -244,7 +245,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     if (downloads)
                         beginDownload(entry);
                     const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff,
-                                                       downloader, FailureReport::ToPlayer);
+                                                       downloader, FailureReport::ToPlayer, entry.size);
                     if (downloads)
                         endDownload(synced);
                     if (!synced)

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -149,7 +150,8 @@ private:
     /// keeps failing puts the reason on the status line when `report` says so; a full disk is waited out (see
     /// waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                        std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report);
+                        std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
+                        std::optional<std::uint64_t> size = std::nullopt);
     /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
     /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
     [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);

@@ -31,7 +31,7 @@ bool isRegularFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool exists(const std::string& path) {
+bool existsBehindLinks(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
@@ -49,12 +49,12 @@ bool OpenTarget(const std::string& target) {
     }
     // The text as a Linux name first (which may hold a '\'), then as the server's Windows-style path.
     std::string path;
-    if (exists(target)) {
+    if (existsBehindLinks(target)) {
         path = target.front() == '/' ? target : "./" + target; // With a '/', never searched for on PATH.
     } else {
         path = FullPath(target);
     }
-    if (path.empty() || !exists(path)) {
+    if (path.empty() || !existsBehindLinks(path)) {
         return false;
     }
 
