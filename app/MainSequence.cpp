@@ -3,6 +3,7 @@
 
 #include "app/GameFolder.hpp"
 #include "app/Messages.hpp"
+#include "app/OpenableAddress.hpp"
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
 #include "net/ServerRequest.hpp"
@@ -32,6 +33,9 @@ bool fullCheckRequested() {
 // The first listed folder that exists gets the realm list; later ones are not looked at.
 void chooseRealmlistTarget(Launcher& launcher, const ServerDocument& document) {
     for (const std::string& location : document.realmlistLocations) {
+        // The file, not its folder, must lie inside the game folder: "./" names the game folder itself.
+        if (!launcher.pathAllowed("realmlist_locations", location + realmlistFileName))
+            continue;
         const DirectoryCheck folder = DirectoryExists(location);
         if (folder.exists) {
             launcher.setRealmlist(folder.fullPath + realmlistFileName, document.realmlist);
@@ -83,7 +87,12 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
     if (document.version > LauncherVersion) {
         services.showError(launcherTooOldText(language, document));
-        services.openTarget(document.launcherLocation);
+        // A web page only: a file of that name may be one the music download has just put in the game folder.
+        if (const std::optional<std::string> page = openableAddress(document.launcherLocation, AddressUse::WebPage))
+            services.openAddress(*page);
+        else
+            platform::Print("New launcher's address not opened, it is no web address: %s\n",
+                            document.launcherLocation.c_str());
         return std::nullopt;
     }
 
@@ -92,13 +101,15 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
     launcher.startFileSync(document.files);
 
-    // Only the full path matters here: the game may well arrive with the downloads.
-    (void)FileExists(document.execute, plan.play.launchTarget);
+    // Only the full path matters here: the game may well arrive with the downloads. What Play starts lies inside
+    // the game folder; anything else leaves Play with nothing to start.
+    if (launcher.pathAllowed("execute", document.execute))
+        (void)FileExists(document.execute, plan.play.launchTarget);
 
     plan.announcement = document.announcement;
     plan.realmLines = document.realmLines;
     plan.languageCode = document.languageCode;
-    plan.links = document.links;
+    plan.links = openableLinks(document.links);
     return plan;
 }
 
@@ -131,7 +142,7 @@ int runLauncher() {
     plan->play.closeWindow = [&scene] { scene.close(); };
     SceneActions actions;
     actions.play = [&] { runPlaySequence(launcher, plan->play, services); };
-    actions.openTarget = [&services](const std::string& target) { services.openTarget(target); };
+    actions.openTarget = [&services](const std::string& address) { services.openAddress(address); };
     actions.links = plan->links;
     scene.run(launcher, actions);
 

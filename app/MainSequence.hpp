@@ -16,7 +16,7 @@ struct StartupPlan {
     std::string announcement;
     std::vector<std::string> realmLines;
     std::string languageCode; // the server's "lang", deciding how the announcement is drawn
-    LinkAddresses links;
+    LinkAddresses links;      // the web addresses the link buttons open; empty for a refused one
     PlayContext play;
 };
 

@@ -27,12 +27,13 @@ std::optional<platform::InputFile> openRegularFile(const std::string& path) {
     return file;
 }
 
-// Each worker thread draws from its own engine: reseeding one shared generator with the time in seconds races
-// between the two workers and repeats the same number within a second.
+// Drawn from the system's random source at each call: reseeding one shared generator with the time in seconds
+// races between the two workers and repeats the same number within a second, and an engine of each thread's own
+// (thread_local) crashed under mingw's emulated thread-local storage once an earlier thread had ended. One draw per
+// download costs nothing next to the download.
 int randomQueryNumber() {
-    thread_local std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> numbers(0, maxQueryNumber);
-    return numbers(engine);
+    std::random_device source;
+    return std::uniform_int_distribution<int>(0, maxQueryNumber)(source);
 }
 
 constexpr long notFoundStatus = 404;

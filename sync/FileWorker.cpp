@@ -78,7 +78,7 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
 } // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                              std::string& fullPath, Backoff& backoff, Downloader& downloader,
+                              std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
                               std::optional<std::uint64_t> size) {
     const auto [base, path] = SplitUrl(url);
     const std::string statusBefore = statusText();
@@ -96,13 +96,15 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
             continue;
         if (outcome.failure == SyncFailure::DiskFull) {
             // Failed writes would not make room: wait for the player to, then go on from the partial file.
-            setStatus(status::diskFull);
-            toldWhy = true;
-            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort))
+            if (report == FailureReport::ToPlayer) {
+                setStatus(status::diskFull);
+                toldWhy = true;
+            }
+            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort, report))
                 return false;
             continue;
         }
-        if (++failures >= failuresBeforeReason) {
+        if (++failures >= failuresBeforeReason && report == FailureReport::ToPlayer) {
             if (const TextPair* reason = failureText(outcome.failure)) {
                 setStatus(*reason);
                 toldWhy = true;
@@ -243,7 +245,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     if (downloads)
                         beginDownload(entry);
                     const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff,
-                                                       downloader, entry.size);
+                                                       downloader, FailureReport::ToPlayer, entry.size);
                     if (downloads)
                         endDownload(synced);
                     if (!synced)

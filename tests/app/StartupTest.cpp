@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Call {
-    std::string kind; // "error", "question", "open"
+    std::string kind; // "error", "question", "open" (a file), "address"
     std::string caption;
     std::string text;
 };
@@ -42,6 +42,10 @@ protected:
         };
         s.openTarget = [this](const std::string& target) {
             m_calls.push_back({"open", "", target});
+            return true;
+        };
+        s.openAddress = [this](const std::string& address) {
+            m_calls.push_back({"address", "", address});
             return true;
         };
         return s;
@@ -76,8 +80,26 @@ TEST_F(StartupTest, NewerServerVersionStopsAndOpensTheNewLauncher) {
     EXPECT_FALSE(start(launcher).has_value());
     ASSERT_EQ(m_calls.size(), 2u);
     EXPECT_EQ(m_calls[0].text, "Your launcher version is too old please download a new launcher from our website.");
-    EXPECT_EQ(m_calls[1].kind, "open");
+    EXPECT_EQ(m_calls[1].kind, "address");
     EXPECT_EQ(m_calls[1].text, "https://varnhold.example/new.zip");
+}
+
+TEST_F(StartupTest, ANewLauncherLocationThatIsNoWebAddressIsNeverOpened) {
+    // The music download may still come first: here it brings the very file the version check would open.
+    m_server.server().Get("/update.sh", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("#!/bin/sh\ntouch started\n", "application/octet-stream");
+    });
+    serveDocument("{}");
+    m_document = R"({"version": 4, "launcher_location": "update.sh",
+        "music": {"URL": ")" +
+                 m_server.base() + R"(update.sh", "location": "update.sh", "checksum": ""}})";
+    m_folder.write("Wow.exe", "");
+    Launcher launcher(m_folder.path().string());
+    EXPECT_FALSE(start(launcher).has_value());
+    EXPECT_TRUE(launcher.waitForMusicWorker(std::chrono::seconds(10)));
+    EXPECT_TRUE(fs::exists(m_folder.path() / "update.sh"));
+    ASSERT_EQ(m_calls.size(), 1u) << m_calls.back().kind << " " << m_calls.back().text;
+    EXPECT_EQ(m_calls[0].kind, "error");
 }
 
 TEST_F(StartupTest, VersionsThatPass) {
@@ -143,7 +165,8 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
         "execute": "Wow.exe",
         "announce": "Hello\\nWorld",
         "realms": [["Alpha", 1], ["Beta", 0]],
-        "links": {"vote": "https://vote.example/"}, "discord": "https://discord.example/"
+        "links": {"vote": "https://vote.example/", "guide": "Guide.lnk", "donate": "www.varnhold.example/donate"},
+        "discord": "discord://discord.gg/varnhold"
     })");
     Launcher launcher(m_folder.path().string());
     const auto plan = start(launcher);
@@ -160,7 +183,9 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
     EXPECT_EQ(plan->realmLines, (std::vector<std::string>{"Alpha: Online", "Beta: Offline"}));
     EXPECT_EQ(plan->languageCode, "fa");
     EXPECT_EQ(plan->links.vote, "https://vote.example/");
-    EXPECT_EQ(plan->links.discord, "https://discord.example/");
+    EXPECT_EQ(plan->links.guide, "") << "no web address: its button opens nothing";
+    EXPECT_EQ(plan->links.donate, "http://www.varnhold.example/donate");
+    EXPECT_EQ(plan->links.discord, "discord://discord.gg/varnhold");
     EXPECT_TRUE(launcher.waitUntilAllDone(std::chrono::seconds(5)));
     EXPECT_EQ(launcher.statusText(), "Amade Bazi");
 }
@@ -179,6 +204,21 @@ TEST_F(StartupTest, GameCopiedFromWindowsIsFoundInAnyLetterCase) {
     std::error_code error;
     EXPECT_TRUE(fs::equivalent(plan->play.launchTarget, m_folder.path() / "BIN/Client.EXE", error))
         << plan->play.launchTarget;
+}
+
+TEST_F(StartupTest, PathsOfTheDocumentStayInsideTheGameFolder) {
+    m_folder.write("Wow.exe", "");
+    const TempFolder outside("varnhold-outside");
+    // A share is refused by its text, before anything could ask it for a file; an existing folder outside the game
+    // folder is passed over; the game folder itself takes the realm list.
+    serveDocument(R"({"execute": "\\\\127.0.0.1\\share\\Wow.exe", "realmlist": "x",
+        "realmlist_locations": ["\\\\127.0.0.1\\share\\", ")" +
+                  outside.path().generic_string() + R"(/", "./"]})");
+    Launcher launcher(m_folder.path().string());
+    const auto plan = start(launcher);
+    ASSERT_TRUE(plan.has_value());
+    EXPECT_EQ(plan->play.launchTarget, "") << "Play has nothing to start";
+    EXPECT_EQ(launcher.realmlistTarget(), m_folder.path().generic_string() + "/realmlist.wtf");
 }
 
 TEST_F(StartupTest, RealmlistEntryWithoutSeparatorIsGluedToTheFolderName) {

@@ -98,8 +98,16 @@ public:
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
 
+    // MSG_NOSIGNAL: a server that closed the connection must fail the send, not kill the test with SIGPIPE.
     [[nodiscard]] bool send(const std::string& bytes) {
-        return m_connected && ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return m_connected &&
+               ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    // True when the peer has closed the connection (with nothing more to read), looking for up to `timeout`.
+    [[nodiscard]] bool closedByPeer(std::chrono::milliseconds timeout) {
+        pollfd waitFor{m_fd, POLLIN, 0};
+        char byte = 0;
+        return ::poll(&waitFor, 1, static_cast<int>(timeout.count())) > 0 && ::recv(m_fd, &byte, 1, 0) <= 0;
     }
     // Reads until `until` shows up, the peer closes, or the time runs out.
     [[nodiscard]] std::string receive(const std::string& until, std::chrono::milliseconds timeout) {
@@ -586,6 +594,35 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
     for (const char* option : {"--document", "--files", "--prefix", "--bind", "--port", "--delay-ms", "--rate",
                                "--quiet", "--help", "Example"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+TEST_F(LauncherServerTest, CapsARequestHeadAndDropsOneThatTricklesIn) {
+    using namespace std::chrono_literals;
+    ServerOptions options;
+    options.headTimeMs = 1000;
+    startServer(options);
+
+    // A header line without end: answered 431 once past the cap, not read on into memory.
+    RawConnection endless(m_server->port());
+    ASSERT_TRUE(endless.send("GET /get_data.php HTTP/1.1\r\nHost: x\r\nX-Long: " + std::string(64 * 1024, 'a')));
+    const std::string answer = endless.receive("\r\n\r\n", 3s);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 431 ", 0), 0u) << answer;
+
+    // A head that trickles in, a byte at a time, is dropped once its time is up.
+    RawConnection slow(m_server->port());
+    ASSERT_TRUE(slow.send("GET /get_data.php HTTP/1.1\r\nX-Slow: "));
+    const auto start = std::chrono::steady_clock::now();
+    bool closed = false;
+    while (!closed && std::chrono::steady_clock::now() - start < 4s)
+        closed = !slow.send("a") || slow.closedByPeer(200ms);
+    EXPECT_TRUE(closed) << "still open after 4 s";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+
+    // An honest request, with its body, still gets its answer.
+    auto res = client().Post("/get_data.php?1", "x=1", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(res) << httplib::to_string(res.error());
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->body, R"({"lang":"fa","version":3})");
 }
 
 TEST_F(LauncherServerTest, RefusesToStartOnAFolderThatIsNotThere) {

@@ -2,6 +2,7 @@
 #include "tools/server/LauncherServer.hpp"
 
 #include "tools/server/ByteRange.hpp"
+#include "tools/server/HeadLimitedServer.hpp"
 #include "tools/server/ServedPath.hpp"
 
 #include <httplib.h>
@@ -269,7 +270,7 @@ struct LauncherServer::State {
 
     ServerOptions options;
     std::filesystem::path filesRoot; // canonical; empty when no folder is served
-    httplib::Server http;
+    HeadLimitedServer http;
     std::thread listener;
     std::atomic<bool> listenerEnded{false};
     int boundPort = 0;
@@ -335,6 +336,9 @@ void LauncherServer::State::installRoutes() {
         ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     http.set_payload_max_length(maxRequestBodyBytes);
+    // A head of any length, or one trickling in for ever, would hold a worker and memory without end.
+    http.setHeadTime(std::chrono::milliseconds(options.headTimeMs));
+    http.setRefusalLogger([this](const std::string& line) { log.write("varnhold-server: " + line); });
     // An idle keep-alive connection holds its worker until this runs out, and stop() waits for every worker.
     http.set_keep_alive_timeout(keepAliveSeconds);
     http.set_keep_alive_max_count(maxRequestsPerConnection);

@@ -19,6 +19,9 @@ struct ServerOptions {
     int delayMs = 0;    // wait before each file response starts
     int rateKiBps = 0;  // file body throttle in KiB per second; 0: as fast as possible
     bool quiet = false; // no line per request
+    // How long a request head (request line and headers) may take from its first byte; then the connection closes.
+    // Not an option of the command line: the tests shorten it.
+    int headTimeMs = 10 * 1000;
 };
 
 /// The outcome of reading the command line: run with the options, print the usage, or stop with `message`.
