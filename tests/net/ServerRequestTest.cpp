@@ -1,6 +1,7 @@
 // The one request to the launcher server, against a real local server.
 #include "net/ServerRequest.hpp"
 
+#include "support/Base64.hpp"
 #include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
 
@@ -113,6 +114,43 @@ TEST_F(ServerRequestTest, RedirectsAndErrorsAreFailuresAndLeaveTheDocumentAlone)
         EXPECT_EQ(document.type(), JsonType::Object) << status;
         EXPECT_EQ(document["version"].type(), JsonType::Null) << status;
     }
+}
+
+TEST(ServerSignatureTest, SignatureComesInTheHeaderOrBesideTheDocument) {
+    const std::string signatureFile = "untrusted comment: x\nRUQ=\ntrusted comment: serial=1\nAAAA\n";
+    LocalServer server;
+    std::atomic<bool> inHeader{true};
+    std::mutex mutex;
+    std::string signatureTarget;
+    server.server().Post("/get_data.php", [&](const httplib::Request&, httplib::Response& response) {
+        if (inHeader)
+            response.set_header("x-varnhold-signature", testing_support::base64(signatureFile));
+        response.set_content("{}", "application/json");
+    });
+    server.server().Get("/get_data.php.minisig", [&](const httplib::Request& request, httplib::Response& response) {
+        const std::lock_guard lock(mutex);
+        signatureTarget = request.target;
+        response.set_content(inHeader ? "" : signatureFile, "text/plain");
+    });
+    ASSERT_TRUE(server.start());
+
+    std::optional<ServerReply> reply = fetchServerReply(server.base());
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->body, "{}");
+    EXPECT_EQ(reply->signature, signatureFile) << "the header's name is matched in any letter case";
+
+    inHeader = false;
+    reply = fetchServerReply(server.base());
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_FALSE(reply->signature.has_value());
+    EXPECT_EQ(fetchSignatureFile(reply->url), signatureFile);
+    {
+        // The same address and query number, ".minisig" on the path.
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(signatureTarget, "/get_data.php.minisig" + reply->url.substr(reply->url.find('?')));
+    }
+    const std::string elsewhere = "http://127.0.0.1:" + std::to_string(server.port()) + "/missing.php?1";
+    EXPECT_FALSE(fetchSignatureFile(elsewhere).has_value()) << "a 404 is no signature";
 }
 
 TEST_F(ServerRequestTest, RefusedConnectionIsAFailure) {
