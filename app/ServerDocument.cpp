@@ -54,7 +54,8 @@ std::vector<FileEntry> readFileList(JsonValue& files, bool signedDocument) {
         FileEntry entry;
         entry.URL = file["URL"].asText();
         entry.checksum = file["checksum"].asText();
-        if (signedDocument)
+        // Beside an empty "checksum", which accepts any file that is there, a SHA-256 would never be looked at.
+        if (signedDocument && !entry.checksum.empty())
             entry.sha256 = lowerCase(file["sha256"].asText());
         entry.required = file["required"].asInt();
         entry.game_data = file["game_data"].asInt();

@@ -41,9 +41,9 @@ enum class TrustProblem {
 /// The verdict on one server document, which the launcher hands on to whatever must act only on a signed document.
 struct DocumentTrust {
     TrustProblem problem = TrustProblem::NoKey;
-    std::uint64_t serial = 0;  // from the trusted comment, once the signature holds
-    std::int64_t expires = 0;  // the same, in seconds since 1970-01-01 UTC
-    std::string keyId;         // the signing key's id as minisign prints it, once the signature could be read
+    std::uint64_t serial = 0;     // from the trusted comment, once the signature holds
+    std::int64_t expires = 0;     // the same, in seconds since 1970-01-01 UTC
+    std::string keyId;            // the signing key's id as minisign prints it, once the signature could be read
     std::uint64_t seenSerial = 0; // the highest serial seen before this document
 
     [[nodiscard]] bool verified() const noexcept { return problem == TrustProblem::None; }

@@ -146,10 +146,10 @@ MinisignCheck checkMinisignSignature(std::string_view bytes, std::string_view si
     bool bytesSigned = false;
     if (file->algorithm == prehashedAlgorithm) {
         const std::optional<platform::Blake2b512Hash> digest = platform::Blake2b512(bytes);
-        bytesSigned = digest && platform::VerifyEd25519(
-                                    key->key,
-                                    std::string_view(reinterpret_cast<const char*>(digest->data()), digest->size()),
-                                    file->signature);
+        bytesSigned =
+            digest && platform::VerifyEd25519(
+                          key->key, std::string_view(reinterpret_cast<const char*>(digest->data()), digest->size()),
+                          file->signature);
     } else {
         bytesSigned = platform::VerifyEd25519(key->key, bytes, file->signature);
     }

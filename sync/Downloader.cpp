@@ -6,7 +6,7 @@
 #include "platform/DiskSpace.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
-#include "sync/Md5Digest.hpp"
+#include "sync/FileDigest.hpp"
 #include "sync/PipelinedWriter.hpp"
 #include "sync/ResumeRecord.hpp"
 
@@ -160,7 +160,7 @@ constexpr std::uint64_t resumableFrom = 128 * 1024;
 struct Transfer {
     const DownloadRequest* request = nullptr;
     platform::PartFile* file = nullptr;
-    std::optional<Md5Digest>* digest = nullptr;
+    std::optional<FileDigest>* digest = nullptr;
     const StopFlag* stop = nullptr;
     const ProgressHook* progress = nullptr;
     CURL* easy = nullptr;
@@ -220,7 +220,7 @@ struct Transfer {
                 writeFailed = true;
                 return false;
             }
-            digest->emplace();
+            digest->emplace(request->withSha256);
             offset = 0;
             curl_off_t length = -1;
             curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -323,7 +323,7 @@ int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // Feeds the bytes already in a partial file to `digest`, once, before the transfer appends to them.
-bool hashExisting(const platform::PartFile& file, Md5Digest& digest) {
+bool hashExisting(const platform::PartFile& file, FileDigest& digest) {
     int error = 0;
     std::optional<platform::InputFile> input = platform::InputFile::open(file.path(), error);
     if (!input)
@@ -406,8 +406,8 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
 
     // A partial file is only worth going on from when it was begun for this same address and checksum, and its
     // bytes can be read back into the digest.
-    std::optional<Md5Digest> digest;
-    digest.emplace();
+    std::optional<FileDigest> digest;
+    digest.emplace(request.withSha256);
     std::string knownValidator;
     if (file->size() > 0) {
         const std::optional<ResumeRecord> record = ResumeRecord::load(request.target);
@@ -418,7 +418,7 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         } else if (!file->restart()) {
             return failure(DownloadError::LocalFile, file->error());
         } else {
-            digest.emplace();
+            digest.emplace(request.withSha256);
         }
     }
     const std::uint64_t resumedFrom = file->size();
@@ -521,7 +521,7 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
             if (pass > 0 || !file->restart()) {
                 return withCounts(failure(DownloadError::Transfer, "the server's answer does not fit the file"));
             }
-            digest.emplace();
+            digest.emplace(request.withSha256);
             knownValidator.clear();
             continue;
         }
@@ -547,7 +547,9 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         }
         DownloadResult done;
         done.httpStatus = status;
-        done.md5 = digest->hex();
+        FileDigests digests = digest->finish();
+        done.md5 = std::move(digests.md5);
+        done.sha256 = std::move(digests.sha256);
         done.resumedFrom = resumedFrom;
         done.received = received;
         if (!file->commit()) {

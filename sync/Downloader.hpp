@@ -17,6 +17,7 @@ struct DownloadResult {
     long httpStatus = 0;
     std::string detail;            // libcurl's or the OS's words, for the diagnostic line
     std::string md5;               // on success: the MD5 of the whole file, from the bytes as they were written
+    std::string sha256;            // the same for SHA-256, when the request asked for it
     std::uint64_t resumedFrom = 0; // bytes of an earlier partial file that this download went on from
     std::uint64_t received = 0;    // body bytes that came over the network in this call
     std::uint64_t bytesShort = 0;  // DiskFull: how many more bytes the target's folder needs (0: not known)
@@ -59,8 +60,9 @@ struct DownloadRequest {
     /// validator across failures and runs, and go on from it with Range and If-Range. Others start from nothing and
     /// leave nothing behind when they fail.
     bool resumable = false;
-    std::string address;  // the file's address without the query that defeats caches (empty: `url`)
-    std::string checksum; // the MD5 the list expects; a partial file begun for another one is not resumed
+    std::string address;     // the file's address without the query that defeats caches (empty: `url`)
+    std::string checksum;    // the MD5 the list expects; a partial file begun for another one is not resumed
+    bool withSha256 = false; // the file's SHA-256 is taken from its bytes too
 };
 
 /// One worker's downloads. Its connections stay open from one file to the next, so a list of small files is not a
@@ -78,7 +80,7 @@ public:
 
     /// Fetches `request.url` (redirects followed, https allowed, any final status other than 2xx a failure) into
     /// `request.target`. Disk space is checked once the server has said the size: a folder too small fails with
-    /// DiskFull before a byte is written. On success the result carries the file's MD5.
+    /// DiskFull before a byte is written. On success the result carries the file's MD5 (and SHA-256 when asked for).
     [[nodiscard]] DownloadResult fetch(const DownloadRequest& request);
 
 private:

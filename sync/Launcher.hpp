@@ -142,10 +142,12 @@ private:
     /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first. A file that
     /// keeps failing puts the reason on the status line; a full disk is waited out (see waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                        std::string& fullPath, Backoff& backoff, Downloader& downloader);
-    /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
-    /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
-    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
+                        std::string& fullPath, Backoff& backoff, Downloader& downloader,
+                        const std::string& sha256 = {});
+    /// The digests of the file at `fullPath` (SHA-256 too when `sha256` is given): from the verification cache when
+    /// its record still holds and matches, read otherwise (and then recorded). Runs on the checking threads.
+    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum,
+                                      const std::string& sha256);
     void saveVerificationCache();
 
     // sync/DiskRoom.cpp

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-PipelinedWriter::PipelinedWriter(platform::PartFile& file, Md5Digest& digest)
+PipelinedWriter::PipelinedWriter(platform::PartFile& file, FileDigest& digest)
     : m_file(file), m_digest(digest), m_thread([this] { run(); }) {}
 
 PipelinedWriter::~PipelinedWriter() {

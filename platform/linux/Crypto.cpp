@@ -48,8 +48,7 @@ struct Sha256Digest::Context {
 };
 
 Sha256Digest::Sha256Digest() : m_context(std::make_unique<Context>()) {
-    m_context->ready =
-        m_context->context && EVP_DigestInit_ex(m_context->context.get(), EVP_sha256(), nullptr) == 1;
+    m_context->ready = m_context->context && EVP_DigestInit_ex(m_context->context.get(), EVP_sha256(), nullptr) == 1;
 }
 
 Sha256Digest::~Sha256Digest() = default;
