@@ -5,6 +5,7 @@
 #include "platform/Diagnostics.hpp"
 
 #include <charconv>
+#include <cstdio>
 
 namespace {
 
@@ -49,6 +50,19 @@ std::optional<std::int64_t> parseUtcTime(std::string_view text) {
     const auto at = std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
                     std::chrono::seconds(second);
     return std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count();
+}
+
+std::string utcTimeText(std::int64_t seconds) {
+    const std::chrono::sys_seconds at{std::chrono::seconds(seconds)};
+    const std::chrono::sys_days day = std::chrono::floor<std::chrono::days>(at);
+    const std::chrono::year_month_day date(day);
+    const std::chrono::hh_mm_ss time(at - day);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    return text;
 }
 
 TrustProblem problemOf(MinisignProblem problem) {
@@ -102,7 +116,7 @@ std::string DocumentTrust::toString() const {
     case TrustProblem::NoFreshness:
         return "the signature's trusted comment lacks serial= or expires=";
     case TrustProblem::Expired:
-        return "the document expired at " + std::to_string(expires) + " (seconds since 1970)";
+        return "the document expired at " + utcTimeText(expires);
     case TrustProblem::Replayed:
         return "serial " + std::to_string(serial) + " is older than serial " + std::to_string(seenSerial) +
                ", seen before";
@@ -138,6 +152,11 @@ std::optional<Freshness> readFreshness(std::string_view trustedComment) {
     if (!serial || !expires)
         return std::nullopt;
     return Freshness{*serial, *expires};
+}
+
+std::string freshnessComment(const Freshness& freshness) {
+    return std::string(serialField) + std::to_string(freshness.serial) + " " + std::string(expiresField) +
+           utcTimeText(freshness.expires);
 }
 
 DocumentTrust verifyServerDocument(std::string_view body, const std::optional<std::string>& signatureFile,

@@ -59,6 +59,8 @@ struct Freshness {
 /// nullopt when "serial=" (a decimal number) or "expires=" (a UTC time written YYYY-MM-DDTHH:MM:SSZ) is missing,
 /// malformed or given twice.
 [[nodiscard]] std::optional<Freshness> readFreshness(std::string_view trustedComment);
+/// The trusted comment readFreshness reads back as `freshness`: "serial=42 expires=2027-01-31T00:00:00Z".
+[[nodiscard]] std::string freshnessComment(const Freshness& freshness);
 
 /// Judges the exact bytes `body` of the server's answer and the signature file that came with it (nullopt: none
 /// came) by `policy` at `now`. A verified document's serial becomes the highest seen when it is higher.

@@ -153,6 +153,7 @@ TEST(FreshnessTest, SerialAndExpiryAreReadStrictly) {
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->serial, 42u);
     EXPECT_EQ(read->expires, 1801353600);
+    EXPECT_EQ(freshnessComment(*read), "serial=42 expires=2027-01-31T00:00:00Z");
     const std::optional<Freshness> padded =
         readFreshness("\tfile:get_data.json  expires=1970-01-01T00:00:01Z serial=0 ");
     ASSERT_TRUE(padded.has_value());

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -74,20 +73,6 @@ int run(std::vector<std::string> arguments, int& error) {
 
 } // namespace
 
-std::string freshnessComment(std::uint64_t serial, std::int64_t expires) {
-    const std::chrono::sys_seconds at{std::chrono::seconds(expires)};
-    const std::chrono::sys_days day = std::chrono::floor<std::chrono::days>(at);
-    const std::chrono::year_month_day date(day);
-    const std::chrono::hh_mm_ss time(at - day);
-    char text[96];
-    std::snprintf(text, sizeof text, "serial=%llu expires=%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<unsigned long long>(serial), static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()));
-    return text;
-}
-
 std::string minisignCommand(const std::string& keyFile, const std::string& document, const std::string& comment) {
     return std::string(minisignProgram) + " -S -s " + quoted(keyFile) + " -m " + quoted(document) + " -t " +
            quoted(comment);
@@ -104,18 +89,18 @@ SignResult signWithMinisign(const std::string& text, const std::string& keyFile,
     const std::filesystem::path signature = scratch.path() / "document.json.minisig";
     std::ofstream(document, std::ios::binary) << text;
     int error = 0;
-    const int status = run({minisignProgram, "-S", "-s", keyFile, "-m", document.string(), "-x", signature.string(),
-                            "-t", comment},
-                           error);
+    const int status =
+        run({minisignProgram, "-S", "-s", keyFile, "-m", document.string(), "-x", signature.string(), "-t", comment},
+            error);
     if (status == -1 && error == ENOENT) {
         result.minisignMissing = true;
         result.error = "minisign is not installed";
         return result;
     }
     if (status != 0) {
-        result.error = status == -1 ? std::string("cannot run minisign: ") + std::strerror(error)
-                                    : "minisign could not sign with " + keyFile + " (exit status " +
-                                          std::to_string(status) + ")";
+        result.error =
+            status == -1 ? std::string("cannot run minisign: ") + std::strerror(error)
+                         : "minisign could not sign with " + keyFile + " (exit status " + std::to_string(status) + ")";
         return result;
     }
     std::ifstream in(signature, std::ios::binary);

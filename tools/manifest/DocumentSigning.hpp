@@ -4,10 +4,6 @@
 #include <cstdint>
 #include <string>
 
-/// What the signature vouches for beside the bytes: "serial=N expires=YYYY-MM-DDTHH:MM:SSZ" (`expires` in seconds
-/// since 1970-01-01 UTC), the trusted comment the launcher reads.
-[[nodiscard]] std::string freshnessComment(std::uint64_t serial, std::int64_t expires);
-
 /// The minisign command an admin types to sign `document` with `keyFile` and `comment`: what to do by hand when the
 /// tool cannot run minisign itself.
 [[nodiscard]] std::string minisignCommand(const std::string& keyFile, const std::string& document,

@@ -1,4 +1,5 @@
 // varnhold-manifest: from a folder of game files on a web server to the server document's "files" array.
+#include "net/DocumentTrust.hpp"
 #include "tools/manifest/AtomicFile.hpp"
 #include "tools/manifest/CommandLine.hpp"
 #include "tools/manifest/DocumentSigning.hpp"
@@ -130,8 +131,8 @@ int run(const std::vector<std::string>& arguments) {
                 .count();
         constexpr std::int64_t secondsPerDay = 24 * 60 * 60;
         const std::string comment =
-            freshnessComment(options.serial.value_or(static_cast<std::uint64_t>(now)),
-                             now + secondsPerDay * options.validDays.value_or(defaultValidDays));
+            freshnessComment({options.serial.value_or(static_cast<std::uint64_t>(now)),
+                              now + secondsPerDay * options.validDays.value_or(defaultValidDays)});
         const SignResult signature = signWithMinisign(text, options.signingKey, comment);
         if (signature.minisignMissing) {
             return ioError("minisign is not installed (Debian: apt install minisign), so nothing was written. "
