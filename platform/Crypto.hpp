@@ -39,6 +39,9 @@ public:
 
 private:
     struct Context; // the backend's state
+    /// The backend's last step: the digest's 32 bytes, once; false when it failed or was taken already.
+    [[nodiscard]] bool finish(std::array<std::uint8_t, 32>& digest);
+
     std::unique_ptr<Context> m_context;
 };
 

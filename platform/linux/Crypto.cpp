@@ -7,9 +7,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t sha256Size = 32;
-constexpr char hexDigits[] = "0123456789abcdef";
-
 struct KeyDeleter {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
 };
@@ -61,21 +58,12 @@ bool Sha256Digest::update(const void* data, std::size_t size) {
     return m_context->ready;
 }
 
-std::string Sha256Digest::hex() {
+bool Sha256Digest::finish(std::array<std::uint8_t, 32>& digest) {
     if (!m_context->ready)
-        return {};
+        return false;
     m_context->ready = false;
-    unsigned char digest[sha256Size];
     unsigned int size = 0;
-    if (EVP_DigestFinal_ex(m_context->context.get(), digest, &size) != 1 || size != sha256Size)
-        return {};
-    std::string text;
-    text.reserve(2 * sha256Size);
-    for (const unsigned char byte : digest) {
-        text += hexDigits[byte >> 4];
-        text += hexDigits[byte & 0xF];
-    }
-    return text;
+    return EVP_DigestFinal_ex(m_context->context.get(), digest.data(), &size) == 1 && size == digest.size();
 }
 
 } // namespace platform
