@@ -63,7 +63,8 @@ std::string serverAddress() {
 
 std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address,
                                       const SigningPolicy& signing) {
-    std::optional<ServerReply> reply = fetchServerReply(address);
+    std::optional<ServerReply> reply =
+        fetchServerReply(address, {}, signing.required ? SignatureFetch::Yes : SignatureFetch::No);
     if (!reply) {
         // Given up because the launcher is being closed: nothing to tell anyone.
         if (platform::CloseRequested())
@@ -76,8 +77,6 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     DocumentTrust trust;
     if (signing.required) {
         // The signature is checked on the bytes as they came, before the parser or anything else sees them.
-        if (!reply->signature)
-            reply->signature = fetchSignatureFile(reply->url);
         trust = verifyServerDocument(reply->body, reply->signature, signing, std::chrono::system_clock::now());
         if (platform::CloseRequested())
             return std::nullopt;

@@ -72,19 +72,14 @@ int checkClose(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return platform::CloseRequested() ? 1 : 0;
 }
 
-// One exchange with the launcher server: the document's POST or the signature's GET. The reply when the status
-// was 2xx.
-std::optional<Reply> exchange(const std::string& url, bool post, std::size_t maxBytes,
+// One exchange with the launcher server over `handle`: the document's POST or the signature's GET. The reply when
+// the status was 2xx. The handle keeps its connection from one exchange to the next.
+std::optional<Reply> exchange(CURL* handle, const std::string& url, bool post, std::size_t maxBytes,
                               const ServerRequestOptions& options) {
-    if (curl::initialiseOnce())
-        return std::nullopt;
-    const curl::EasyHandle easy(curl_easy_init());
-    if (!easy)
-        return std::nullopt;
     const curl::HeaderList headers(curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"));
     Reply reply{maxBytes, {}, {}};
 
-    CURL* handle = easy.get();
+    curl_easy_reset(handle);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -154,33 +149,36 @@ const std::string& ServerBaseAddress() {
     return address;
 }
 
-std::optional<ServerReply> fetchServerReply(const std::string& baseAddress, const ServerRequestOptions& options) {
+std::optional<ServerReply> fetchServerReply(const std::string& baseAddress, const ServerRequestOptions& options,
+                                            SignatureFetch signature) {
     const ServerAddress address = parseServerAddress(baseAddress);
-    if (address.host.empty())
+    if (address.host.empty() || curl::initialiseOnce())
+        return std::nullopt;
+    const curl::EasyHandle easy(curl_easy_init());
+    if (!easy)
         return std::nullopt;
     std::string url = address.host;
     if (address.port != 0)
         url += ":" + std::to_string(address.port);
     url += "/get_data.php?" + queryNumber();
-    std::optional<Reply> reply = exchange(url, true, options.maxBodyBytes, options);
+    std::optional<Reply> reply = exchange(easy.get(), url, true, options.maxBodyBytes, options);
     if (!reply)
         return std::nullopt;
     ServerReply result{std::move(reply->body), std::nullopt, std::move(url)};
+    if (signature == SignatureFetch::No)
+        return result;
     if (reply->signature) {
         // A header that holds no signature file is a bad signature, not a missing one: nothing else is asked for.
         result.signature = decodeBase64(*reply->signature).value_or(std::string());
+        return result;
     }
+    // The same address, query number and all, so a cache between launcher and server gives a fresh one too; over the
+    // same connection, so an https server is not shaken hands with twice.
+    std::string signatureUrl = result.url;
+    signatureUrl.insert(std::min(signatureUrl.find('?'), signatureUrl.size()), signatureSuffix);
+    if (std::optional<Reply> beside = exchange(easy.get(), signatureUrl, false, maxMinisignFileBytes, options))
+        result.signature = std::move(beside->body);
     return result;
-}
-
-std::optional<std::string> fetchSignatureFile(const std::string& documentUrl, const ServerRequestOptions& options) {
-    // The same address, query number and all, so a cache between launcher and server gives a fresh one too.
-    std::string url = documentUrl;
-    url.insert(std::min(url.find('?'), url.size()), signatureSuffix);
-    std::optional<Reply> reply = exchange(url, false, maxMinisignFileBytes, options);
-    if (!reply)
-        return std::nullopt;
-    return std::move(reply->body);
 }
 
 bool fetchServerData(JsonValue& serverData, const std::string& baseAddress, const ServerRequestOptions& options) {

@@ -35,21 +35,23 @@ inline constexpr const char* signatureHeader = "X-Varnhold-Signature";
 /// The server's answer to the document request, as it came.
 struct ServerReply {
     std::string body; // the exact bytes received: nothing has parsed them
-    /// The signature file from the signature header; nullopt when the answer had no such header, empty when the
-    /// header held no base64.
+    /// The document's minisign signature file, when asked for: from the signature header (empty when the header
+    /// held no base64), else from beside the document. nullopt when neither gave one.
     std::optional<std::string> signature;
     std::string url; // the address that was asked, with its query number
 };
 
+/// Whether fetchServerReply also fetches the document's signature.
+enum class SignatureFetch { No, Yes };
+
 /// POSTs "get_data.php?<random>" to `baseAddress` (http or https, the certificate checked); the answer when its status
 /// is 2xx, nullopt otherwise (no answer in time, a body over the cap, a close of the launcher asked for meanwhile).
+/// With SignatureFetch::Yes and no signature header in the answer, then GETs the signature file beside the document
+/// over the same connection: the same address with ".minisig" appended to its path (the query stays); a signature
+/// that cannot be had (no 2xx answer, longer than a signature file can be) leaves `signature` empty.
 [[nodiscard]] std::optional<ServerReply> fetchServerReply(const std::string& baseAddress = ServerBaseAddress(),
-                                                          const ServerRequestOptions& options = {});
-
-/// GETs the signature file that lies beside the document: `documentUrl` with ".minisig" appended to its path (the
-/// query stays). nullopt when there is none: no 2xx answer, or one longer than a signature file can be.
-[[nodiscard]] std::optional<std::string> fetchSignatureFile(const std::string& documentUrl,
-                                                            const ServerRequestOptions& options = {});
+                                                          const ServerRequestOptions& options = {},
+                                                          SignatureFetch signature = SignatureFetch::No);
 
 /// fetchServerReply, then the body parsed into `serverData`: true on a 2xx answer, otherwise `serverData` stays
 /// unchanged and the result is false.
