@@ -9,6 +9,8 @@
 #include <monocypher-ed25519.h>
 #include <monocypher.h>
 
+#include <limits>
+
 namespace platform {
 
 namespace {
@@ -60,7 +62,8 @@ bool Sha256Digest::update(const void* data, std::size_t size) {
     auto* bytes = static_cast<UCHAR*>(const_cast<void*>(data)); // CNG's signature only; the bytes are not written
     while (m_context->ready && size > 0) {
         // CNG takes at most a ULONG's worth of bytes per call.
-        const ULONG part = size > MAXULONG ? MAXULONG : static_cast<ULONG>(size);
+        constexpr ULONG largest = std::numeric_limits<ULONG>::max();
+        const ULONG part = size > largest ? largest : static_cast<ULONG>(size);
         if (BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(m_context->hash.get()), bytes, part, 0) != 0)
             m_context->ready = false;
         bytes += part;
