@@ -3,9 +3,8 @@
 // parse), in the same run against a local varnhold-server. Target: under 5 ms added.
 #include "net/DocumentTrust.hpp"
 #include "net/ServerRequest.hpp"
-#include "tools/server/LauncherServer.hpp"
 
-#include "bench/BenchSupport.hpp"
+#include "bench/SyncBenchSupport.hpp"
 
 #include <stdlib.h>
 
@@ -52,12 +51,12 @@ double milliseconds(double seconds) {
 } // namespace
 
 int main() {
-    std::string pattern = (fs::temp_directory_path() / "varnhold-signbench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    const bench_support::BenchFolder scratch;
+    if (scratch.path().empty()) {
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;
     }
-    const fs::path folder = pattern;
+    const fs::path& folder = scratch.path();
     const fs::path document = folder / "get_data.json";
     const std::string text = makeDocument();
     std::ofstream(document, std::ios::binary) << text;
@@ -67,21 +66,15 @@ int main() {
                                  "get_data.json' -t 'serial=1 expires=2099-01-01T00:00:00Z' >/dev/null";
     if (std::system(commands.c_str()) != 0) {
         std::fprintf(stderr, "minisign could not make a key and sign (is it installed?)\n");
-        fs::remove_all(folder);
         return 1;
     }
     std::ifstream keyFile(folder / "key.pub");
     std::stringstream keyText;
     keyText << keyFile.rdbuf();
 
-    ServerOptions options;
-    options.port = 0;
-    options.quiet = true;
-    options.documentPath = document.string();
-    LauncherServer server(options);
-    if (!server.start()) {
-        std::fprintf(stderr, "varnhold-server: %s\n", server.startError().c_str());
-        fs::remove_all(folder);
+    const std::unique_ptr<LauncherServer> server = bench_support::startBundledServer(folder, document);
+    if (!server) {
+        std::fprintf(stderr, "varnhold-server did not start\n");
         return 1;
     }
     SigningPolicy policy;
@@ -95,12 +88,12 @@ int main() {
     bool allVerified = true;
     for (int round = 0; round <= rounds; ++round) {
         const double plainSeconds = bench_support::secondsTaken([&] {
-            const std::optional<ServerReply> reply = fetchServerReply(server.baseUrl());
+            const std::optional<ServerReply> reply = fetchServerReply(server->baseUrl());
             const JsonValue parsed = JsonValue::parse(reply ? reply->body : std::string());
         });
         std::optional<ServerReply> reply;
         const double keyedSeconds = bench_support::secondsTaken([&] {
-            reply = fetchServerReply(server.baseUrl(), {}, SignatureFetch::Yes);
+            reply = fetchServerReply(server->baseUrl(), {}, SignatureFetch::Yes);
             allVerified = allVerified && reply &&
                           verifyServerDocument(reply->body, reply->signature, policy, std::chrono::system_clock::now())
                               .verified();
@@ -118,8 +111,7 @@ int main() {
         keyed.push_back(keyedSeconds);
         check.push_back(checkSeconds);
     }
-    server.stop();
-    fs::remove_all(folder);
+    server->stop();
     if (!allVerified) {
         std::fprintf(stderr, "the document did not verify\n");
         return 1;
