@@ -44,8 +44,9 @@ std::optional<std::int64_t> parseUtcTime(std::string_view text) {
     (void)parseDigits(text.substr(17, 2), second);
     const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month), std::chrono::day(day)};
     constexpr int hoursPerDay = 24;
-    constexpr int sixty = 60;
-    if (!date.ok() || hour >= hoursPerDay || minute >= sixty || second >= sixty)
+    constexpr int minutesPerHour = 60;
+    constexpr int secondsPerMinute = 60; // no leap second: minisign's users write none, and UTC tools rarely do
+    if (!date.ok() || hour >= hoursPerDay || minute >= minutesPerHour || second >= secondsPerMinute)
         return std::nullopt;
     const auto at = std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
                     std::chrono::seconds(second);
