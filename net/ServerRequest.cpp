@@ -83,6 +83,7 @@ std::optional<Reply> exchange(CURL* handle, const std::string& url, bool post, s
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl::setUserAgent(handle);
     if (post) {
         // One POST with no fields, though it declares the form type: what the server has always been sent.
         curl_easy_setopt(handle, CURLOPT_POST, 1L);

@@ -8,16 +8,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile, DiskFull };
+enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile, DiskFull, ChecksumMismatch };
 
 struct DownloadResult {
     DownloadError error = DownloadError::None;
     long httpStatus = 0;
-    std::string detail;            // libcurl's or the OS's words, for the diagnostic line
-    std::string md5;               // on success: the MD5 of the whole file, from the bytes as they were written
-    std::string sha256;            // the same for SHA-256, when the request asked for it
+    std::string detail; // libcurl's or the OS's words, for the diagnostic line
+    std::string md5; // on success or ChecksumMismatch: the MD5 of the whole file, from the bytes as they were written
+    std::string sha256;            // the same for SHA-256, when the request gave one to check
     std::uint64_t resumedFrom = 0; // bytes of an earlier partial file that this download went on from
     std::uint64_t received = 0;    // body bytes that came over the network in this call
     std::uint64_t bytesShort = 0;  // DiskFull: how many more bytes the target's folder needs (0: not known)
@@ -37,6 +38,7 @@ struct DownloadOptions {
     long lowSpeedLimit = defaultLowSpeedLimit; // slower than this for lowSpeedTime counts as a stalled transfer
     std::chrono::seconds lowSpeedTime = defaultLowSpeedTime;
     long maxRedirects = defaultMaxRedirects;
+    std::string caFile; // certificates to trust instead of the system's store; empty in the launcher
 };
 
 /// How far one file's download has come. `done` counts the file's bytes in hand, a resumed part included, so it
@@ -60,9 +62,10 @@ struct DownloadRequest {
     /// validator across failures and runs, and go on from it with Range and If-Range. Others start from nothing and
     /// leave nothing behind when they fail.
     bool resumable = false;
-    std::string address;     // the file's address without the query that defeats caches (empty: `url`)
-    std::string checksum;    // the MD5 the list expects; a partial file begun for another one is not resumed
-    bool withSha256 = false; // the file's SHA-256 is taken from its bytes too
+    std::string address;  // the file's address without the query that defeats caches (empty: `url`)
+    std::string checksum; // the MD5 the list expects; a partial file begun for another one is not resumed
+    std::optional<std::uint64_t> size = std::nullopt; // the size the list gives, if any: no body may be longer
+    std::string sha256{};                             // the SHA-256 a signed list expects as well; empty: none is taken
 };
 
 /// One worker's downloads. Its connections stay open from one file to the next, so a list of small files is not a
@@ -78,9 +81,12 @@ public:
     /// Progress of every later fetch goes to `hook`; an empty hook switches reporting off.
     void setProgressHook(ProgressHook hook);
 
-    /// Fetches `request.url` (redirects followed, https allowed, any final status other than 2xx a failure) into
-    /// `request.target`. Disk space is checked once the server has said the size: a folder too small fails with
-    /// DiskFull before a byte is written. On success the result carries the file's MD5 (and SHA-256 when asked for).
+    /// Fetches `request.url` (redirects followed, but never from https to http; any final status other than 2xx a
+    /// failure) into `request.target`. Disk space is checked once the size is known: a folder too small fails with
+    /// DiskFull before a byte is written. A body longer than `request.size`, or than the server announced, fails
+    /// (Transfer), as does an announced length no game file has. Bytes whose MD5 is not `request.checksum`, or whose
+    /// SHA-256 is not `request.sha256` when it is given, fail with ChecksumMismatch and never take the target's place.
+    /// On success the result carries the file's MD5 (and SHA-256 when one was given).
     [[nodiscard]] DownloadResult fetch(const DownloadRequest& request);
 
 private:

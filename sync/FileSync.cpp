@@ -53,6 +53,8 @@ SyncFailure failureOf(const DownloadResult& result) {
         return SyncFailure::CannotWrite;
     case DownloadError::DiskFull:
         return SyncFailure::DiskFull;
+    case DownloadError::ChecksumMismatch:
+        return SyncFailure::ChecksumMismatch;
     }
     return SyncFailure::CannotWrite;
 }
@@ -128,7 +130,7 @@ void EnsureParentFolder(const std::string& filePath) {
 
 SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
                      const std::string& checksum, std::string& fullPath, Downloader& downloader,
-                     const std::string& sha256) {
+                     std::optional<std::uint64_t> size, const std::string& sha256) {
     fullPath = platform::FullPath(location);
     const std::string target = fullPath;
     if (VerifyFile(target, checksum, sha256)) {
@@ -151,9 +153,13 @@ SyncOutcome SyncFile(const std::string& base, const std::string& path, const std
     platform::Print("Start Downloading ... %s\n", request.c_str());
 
     const DownloadResult downloaded =
-        downloader.fetch(DownloadRequest{request, target, true, address, checksum, !sha256.empty()});
+        downloader.fetch(DownloadRequest{request, target, true, address, checksum, size, sha256});
     if (downloaded.resumedFrom > 0) {
         platform::Print("Resumed from byte %llu\n", static_cast<unsigned long long>(downloaded.resumedFrom));
+    }
+    if (downloaded.error == DownloadError::ChecksumMismatch) {
+        platform::Print("%s %s\n", target.c_str(), downloaded.md5 == checksum ? "SHA-256 FAIL!" : "MD5 FAIL!");
+        return {SyncFailure::ChecksumMismatch};
     }
     if (!downloaded) {
         platform::Print("Download failed: %s\n", downloaded.toString().c_str());

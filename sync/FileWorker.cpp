@@ -84,13 +84,13 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const File
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
                               std::string& fullPath, Backoff& backoff, Downloader& downloader,
-                              const std::string& sha256) {
+                              std::optional<std::uint64_t> size, const std::string& sha256) {
     const auto [base, path] = SplitUrl(url);
     const std::string statusBefore = statusText();
     int failures = 0;
     bool toldWhy = false;
     for (;;) {
-        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, sha256);
+        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size, sha256);
         if (outcome)
             break;
         if (m_stop)
@@ -251,7 +251,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     if (downloads)
                         beginDownload(entry);
                     const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff,
-                                                       downloader, entry.sha256);
+                                                       downloader, entry.size, entry.sha256);
                     if (downloads)
                         endDownload(synced);
                     if (!synced)

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -143,7 +144,7 @@ private:
     /// keeps failing puts the reason on the status line; a full disk is waited out (see waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
                         std::string& fullPath, Backoff& backoff, Downloader& downloader,
-                        const std::string& sha256 = {});
+                        std::optional<std::uint64_t> size = std::nullopt, const std::string& sha256 = {});
     /// The digests of the file at `fullPath` (SHA-256 too when `sha256` is given): from the verification cache when
     /// its record still holds and matches, read otherwise (and then recorded). Runs on the checking threads.
     [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum,

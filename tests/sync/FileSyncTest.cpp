@@ -130,9 +130,13 @@ TEST_F(FileSyncTest, DownloadWithTheListedMd5ButAnotherSha256FailsTheCheck) {
     using namespace testing_support;
     Downloader downloader(m_stop);
     std::string fullPath;
-    EXPECT_EQ(SyncFile(base(), "files/planted.bin", "a.bin", twinsMd5, fullPath, downloader, genuineTwinSha256).failure,
-              SyncFailure::ChecksumMismatch);
-    EXPECT_TRUE(SyncFile(base(), "files/genuine.bin", "a.bin", twinsMd5, fullPath, downloader, genuineTwinSha256));
+    EXPECT_EQ(
+        SyncFile(base(), "files/planted.bin", "a.bin", twinsMd5, fullPath, downloader, std::nullopt, genuineTwinSha256)
+            .failure,
+        SyncFailure::ChecksumMismatch);
+    EXPECT_FALSE(std::filesystem::exists(fullPath)) << "the twin must not take the file's place";
+    EXPECT_TRUE(SyncFile(base(), "files/genuine.bin", "a.bin", twinsMd5, fullPath, downloader, std::nullopt,
+                         genuineTwinSha256));
     EXPECT_EQ(readFile(fullPath), genuineTwin);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(VerifyFile(fullPath, twinsMd5, plantedTwinSha256));
@@ -183,10 +187,12 @@ TEST_F(FileSyncTest, EmptyChecksumTakesTwoCallsForAMissingFileAndNoneForAnExisti
 
 TEST_F(FileSyncTest, WrongOrUnavailableDownloadsFail) {
     std::string fullPath, printed;
-    // Wrong bytes from the server: the check fails and the file stays for the next attempt to replace.
+    // Wrong bytes from the server never take the file's name (a wrong program there would run at Play): the old
+    // file stays, and nothing is kept to go on from.
+    m_folder.write("wrong.bin", "old contents");
     EXPECT_FALSE(sync("files/wrong.bin", "wrong.bin", gameFileMd5, fullPath, printed));
     EXPECT_TRUE(contains(printed, fullPath + " MD5 FAIL!\n")) << printed;
-    EXPECT_EQ(readFile(fullPath), "not what the list says");
+    EXPECT_EQ(readFile(fullPath), "old contents");
 
     // A refused download says why, and neither creates nor damages the file.
     m_folder.write("stale.bin", "stale contents");
@@ -214,7 +220,7 @@ TEST_F(FileSyncTest, WrongOrUnavailableDownloadsFail) {
     EXPECT_FALSE(std::filesystem::exists(inFolder("late.bin")));
 
     for (const auto& entry : std::filesystem::directory_iterator(m_folder.path())) {
-        EXPECT_FALSE(contains(entry.path().filename().string(), ".part-")) << entry.path();
+        EXPECT_FALSE(contains(entry.path().filename().string(), ".part")) << entry.path();
     }
 }
 
