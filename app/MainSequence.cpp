@@ -6,6 +6,7 @@
 #include "app/OpenableAddress.hpp"
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
+#include "net/SeenSerial.hpp"
 #include "net/ServerRequest.hpp"
 #include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
@@ -13,6 +14,7 @@
 #include "sync/Launcher.hpp"
 #include "ui/LauncherScene.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -63,9 +65,11 @@ std::string serverAddress() {
     return ServerBaseAddress();
 }
 
-std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address) {
-    JsonValue serverData;
-    if (!fetchServerData(serverData, address)) {
+std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address,
+                                      const SigningPolicy& signing) {
+    std::optional<ServerReply> reply =
+        fetchServerReply(address, {}, signing.required ? SignatureFetch::Yes : SignatureFetch::No);
+    if (!reply) {
         // Given up because the launcher is being closed: nothing to tell anyone.
         if (platform::CloseRequested())
             return std::nullopt;
@@ -74,7 +78,21 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
         services.showError(message::serverUnreachableFinglish);
         return std::nullopt;
     }
-    const ServerDocument document = readServerDocument(serverData);
+    DocumentTrust trust;
+    if (signing.required) {
+        // The signature is checked on the bytes as they came, before the parser or anything else sees them.
+        trust = verifyServerDocument(reply->body, reply->signature, signing, std::chrono::system_clock::now());
+        if (platform::CloseRequested())
+            return std::nullopt;
+        if (!trust.verified()) {
+            platform::Print("The server's document was refused: %s\n", trust.toString().c_str());
+            services.showError(message::documentNotVerified);
+            return std::nullopt;
+        }
+        platform::Print("The server's document is %s\n", trust.toString().c_str());
+    }
+    JsonValue serverData = JsonValue::parse(reply->body);
+    const ServerDocument document = readServerDocument(serverData, trust.verified());
 
     launcher.startMusicDownload(document.music.URL, document.music.location, document.music.checksum);
 
@@ -110,15 +128,18 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     plan.realmLines = document.realmLines;
     plan.languageCode = document.languageCode;
     plan.links = openableLinks(document.links);
+    plan.trust = std::move(trust);
     return plan;
 }
 
-int runLauncher() {
+int runLauncher(std::span<const std::string_view> signingKeys) {
     Launcher launcher;
     launcher.setVerificationCache(VerificationCache::fileFor(launcher.gameFolder()), fullCheckRequested());
     const Services services = Services::platform();
+    const std::string address = serverAddress();
+    const SigningPolicy signing = SigningPolicy::fromKeyLines(signingKeys, seenSerialFile(address));
 
-    std::optional<StartupPlan> plan = runStartup(launcher, services, serverAddress());
+    std::optional<StartupPlan> plan = runStartup(launcher, services, address, signing);
     // A close asked for during start-up ends the run as a close of the window would.
     if (platform::CloseRequested())
         return EXIT_SUCCESS;

@@ -151,10 +151,11 @@ private:
     /// waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
                         std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
-                        std::optional<std::uint64_t> size = std::nullopt);
-    /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
-    /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
-    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
+                        std::optional<std::uint64_t> size = std::nullopt, const std::string& sha256 = {});
+    /// The digests of the file at `fullPath` (SHA-256 too when `sha256` is given): from the verification cache when
+    /// its record still holds and matches, read otherwise (and then recorded). Runs on the checking threads.
+    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum,
+                                      const std::string& sha256);
     void saveVerificationCache();
 
     // sync/DiskRoom.cpp

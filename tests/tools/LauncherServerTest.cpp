@@ -228,6 +228,29 @@ TEST_F(LauncherServerTest, AnswersTheDocumentAndReReadsItAtEachRequest) {
     EXPECT_EQ(elsewhere->status, 404);
 }
 
+TEST_F(LauncherServerTest, ServesTheSignatureBesideTheDocument) {
+    startServer();
+    auto c = client();
+    auto none = c.Get("/get_data.php.minisig?5");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->status, 404) << "no signature yet";
+    const std::string signature = "untrusted comment: signature\nRUQ...\ntrusted comment: serial=1\nabc\n";
+    writeFile(m_document.string() + ".minisig", signature);
+    auto found = c.Get("/get_data.php.minisig?5");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->status, 200);
+    EXPECT_EQ(found->body, signature);
+
+    m_server->stop();
+    ServerOptions elsewhere;
+    elsewhere.signaturePath = (m_temp.path() / "other.sig").string();
+    writeFile(elsewhere.signaturePath, "other");
+    startServer(elsewhere);
+    auto other = client().Get("/get_data.php.minisig");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->body, "other");
+}
+
 TEST_F(LauncherServerTest, ServesFilesByteExactWithTheirLength) {
     const std::string binary = randomBytes(3 * 1024 * 1024 + 17, 1);
     writeFile(m_files / "Data" / "patch-4.MPQ", binary);
@@ -560,7 +583,7 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
 
     const ParsedOptions all =
         parseServerOptions({"--document=d.json", "--files", "game", "--prefix", "dl", "--bind", "0.0.0.0", "--port",
-                            "0", "--delay-ms", "250", "--rate=64", "--quiet"});
+                            "0", "--delay-ms", "250", "--rate=64", "--quiet", "--signature", "d.sig"});
     ASSERT_EQ(all.action, ParsedOptions::Action::Run) << all.message;
     EXPECT_EQ(all.options.documentPath, "d.json");
     EXPECT_EQ(all.options.filesDir, "game");
@@ -570,6 +593,7 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
     EXPECT_EQ(all.options.delayMs, 250);
     EXPECT_EQ(all.options.rateKiBps, 64);
     EXPECT_TRUE(all.options.quiet);
+    EXPECT_EQ(all.options.signaturePath, "d.sig");
 
     EXPECT_EQ(parseServerOptions({"--help"}).action, ParsedOptions::Action::Help);
     const std::vector<std::vector<std::string>> wrong = {
@@ -583,6 +607,7 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
         {"--document", "d", "--verbose"},
         {"--document", "d", "extra"},
         {"--document", "d", "--quiet=yes"},
+        {"--document", "d", "--signature", ""},
     };
     for (const auto& args : wrong) {
         const ParsedOptions parsed = parseServerOptions(args);
@@ -591,8 +616,8 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
     }
 
     const std::string usage = serverUsage();
-    for (const char* option : {"--document", "--files", "--prefix", "--bind", "--port", "--delay-ms", "--rate",
-                               "--quiet", "--help", "Example"})
+    for (const char* option : {"--document", "--signature", "--files", "--prefix", "--bind", "--port", "--delay-ms",
+                               "--rate", "--quiet", "--help", "Example"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

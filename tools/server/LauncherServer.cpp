@@ -41,6 +41,9 @@ constexpr time_t keepAliveSeconds = 1;
 constexpr std::size_t maxRequestsPerConnection = 100000;
 constexpr auto startPollInterval = std::chrono::milliseconds(1);
 constexpr const char* documentPath = "/get_data.php";
+constexpr const char* signaturePath = "/get_data.php.minisig";
+// A minisign signature file is a few hundred bytes.
+constexpr std::size_t maxSignatureBytes = 8 * 1024;
 
 struct FdCloser {
     int fd = -1;
@@ -94,8 +97,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Returns false when the file cannot be read whole (missing, a folder, unreadable or absurdly large).
-[[nodiscard]] bool readWholeFile(const std::string& path, std::string& text) {
+// Returns false when the file cannot be read whole (missing, a folder, unreadable or larger than `maxBytes`).
+[[nodiscard]] bool readWholeFile(const std::string& path, std::string& text, std::size_t maxBytes = maxDocumentBytes) {
     const FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return false;
@@ -104,7 +107,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
     while (true) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
         content.append(block.data(), got);
-        if (content.size() > maxDocumentBytes)
+        if (content.size() > maxBytes)
             return false;
         if (got < block.size())
             break;
@@ -266,7 +269,11 @@ private:
 } // namespace
 
 struct LauncherServer::State {
-    explicit State(ServerOptions serverOptions) : options(std::move(serverOptions)), log(options.quiet) {}
+    explicit State(ServerOptions serverOptions) : options(std::move(serverOptions)), log(options.quiet) {
+        // Where minisign puts it: beside the document, under its name.
+        if (options.signaturePath.empty())
+            options.signaturePath = options.documentPath + ".minisig";
+    }
 
     ServerOptions options;
     std::filesystem::path filesRoot; // canonical; empty when no folder is served
@@ -281,6 +288,7 @@ struct LauncherServer::State {
 
     void installRoutes();
     void serveDocument(httplib::Response& res) const;
+    void serveSignature(httplib::Response& res) const;
     void serveFile(const httplib::Request& req, httplib::Response& res);
 };
 
@@ -313,6 +321,8 @@ void LauncherServer::State::installRoutes() {
     http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         if (req.path == documentPath) {
             serveDocument(res);
+        } else if (req.path == signaturePath) {
+            serveSignature(res);
         } else if (!filesRoot.empty() && req.path.rfind(options.filesPrefix, 0) == 0) {
             serveFile(req, res);
         } else {
@@ -365,6 +375,17 @@ void LauncherServer::State::serveDocument(httplib::Response& res) const {
     // The document is re-read at every request; a cached copy would hide an admin's edit.
     res.set_header("Cache-Control", "no-store");
     res.set_content(document, "application/json");
+}
+
+void LauncherServer::State::serveSignature(httplib::Response& res) const {
+    std::string signature;
+    if (!readWholeFile(options.signaturePath, signature, maxSignatureBytes)) {
+        setText(res, 404, "varnhold-server: no signature beside the document\n");
+        return;
+    }
+    // Re-read like the document, so a document and its new signature are served together from the next request.
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(signature, "text/plain");
 }
 
 void LauncherServer::State::serveFile(const httplib::Request& req, httplib::Response& res) {
@@ -506,8 +527,8 @@ std::string LauncherServer::baseUrl() const {
 std::string LauncherServer::describe() const {
     const State& s = *m_state;
     const std::string files = s.filesRoot.empty() ? std::string("(none)") : s.filesRoot.string();
-    return "listening on " + baseUrl() + "  document=" + s.options.documentPath + "  files=" + files + " under " +
-           s.options.filesPrefix;
+    return "listening on " + baseUrl() + "  document=" + s.options.documentPath +
+           "  signature=" + s.options.signaturePath + "  files=" + files + " under " + s.options.filesPrefix;
 }
 
 std::uint64_t LauncherServer::connectionCount() const {

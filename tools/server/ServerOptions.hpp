@@ -14,6 +14,7 @@ struct ServerOptions {
     std::string bindAddress = "127.0.0.1";
     int port = defaultServerPort; // 0: the system picks a free port
     std::string documentPath;     // answered to get_data.php, re-read at each request
+    std::string signaturePath;    // answered to get_data.php.minisig, likewise; empty: "<documentPath>.minisig"
     std::string filesDir;         // empty: no game files are served
     std::string filesPrefix = "/files/";
     int delayMs = 0;    // wait before each file response starts
