@@ -163,7 +163,7 @@ int runLauncher(std::span<const std::string_view> signingKeys) {
     plan->play.closeWindow = [&scene] { scene.close(); };
     SceneActions actions;
     actions.play = [&] { runPlaySequence(launcher, plan->play, services); };
-    actions.openTarget = [&services](const std::string& address) { services.openAddress(address); };
+    actions.openTarget = [&services](const std::string& target) { services.openAddress(target); };
     actions.links = plan->links;
     scene.run(launcher, actions);
 
