@@ -1,9 +1,10 @@
-// MD5 of a file on disk, read in large sequential blocks, with a diagnostic line for every way it can fail.
+// Digests of a file on disk, read in large sequential blocks; for MD5 a diagnostic line for every way it can fail.
 #include "sync/FileMd5.hpp"
 
 #include "platform/Diagnostics.hpp"
 #include "platform/InputFile.hpp"
 #include "sync/Md5Digest.hpp"
+#include "sync/Sha256Digest.hpp"
 
 #include <cstdio>
 #include <memory>
@@ -21,13 +22,16 @@ std::string FileHash::describe(const std::string& path) const {
     return {};
 }
 
-FileHash hashFile(const std::string& path, const std::function<void(std::size_t)>& onBytes) {
+namespace {
+
+template <typename Digest>
+FileHash digestFile(const std::string& path, const std::function<void(std::size_t)>& onBytes) {
     int openError = 0;
     std::optional<platform::InputFile> file = platform::InputFile::open(path, openError);
     if (!file)
         return {{}, HashFailure::Open, openError};
     // The digest is computed in-process: unlike a system provider it cannot fail to start or to take a block.
-    Md5Digest digest;
+    Digest digest;
 
     const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(hashBlockSize);
     for (;;) {
@@ -43,6 +47,16 @@ FileHash hashFile(const std::string& path, const std::function<void(std::size_t)
             onBytes(length);
     }
     return {digest.hex(), HashFailure::None, 0};
+}
+
+} // namespace
+
+FileHash hashFile(const std::string& path, const std::function<void(std::size_t)>& onBytes) {
+    return digestFile<Md5Digest>(path, onBytes);
+}
+
+FileHash hashFileSha256(const std::string& path) {
+    return digestFile<Sha256Digest>(path, {});
 }
 
 std::string FileMd5(const std::string& path) {
