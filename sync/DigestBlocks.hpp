@@ -44,8 +44,7 @@ public:
             compress(m_pending.data(), std::size_t{1});
             m_pendingSize = 0;
         }
-        std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingSize),
-                  m_pending.begin() + lengthOffset, 0);
+        std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingSize), m_pending.begin() + lengthOffset, 0);
         for (std::size_t i = 0; i < 8; ++i) {
             const std::size_t shift = order == std::endian::little ? 8 * i : 8 * (7 - i);
             m_pending[lengthOffset + i] = static_cast<unsigned char>(bits >> shift);

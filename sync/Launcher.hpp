@@ -1,7 +1,7 @@
-// The launcher's shared state: the status line the window shows, the music, the realm list and the two workers.
-// Everything the workers and the main thread share lives here, behind the mutex or in atomics. The member
-// functions are defined in five files, one per group below: Launcher.cpp (state, starting and stopping),
-// MusicWorker.cpp, FileWorker.cpp, DiskRoom.cpp and GamePreparation.cpp.
+// The launcher's shared state: the status line the window shows, the music, the realm list, the two workers and the
+// download of a newer launcher. Everything the workers and the main thread share lives here, behind the mutex or in
+// atomics. The member functions are defined in six files, one per group below: Launcher.cpp (state, starting and
+// stopping), MusicWorker.cpp, FileWorker.cpp, DiskRoom.cpp, GamePreparation.cpp and ProgramDownload.cpp.
 #pragma once
 
 #include "sync/Backoff.hpp"
@@ -13,6 +13,7 @@
 #include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
 #include "sync/MusicPlayer.hpp"
+#include "sync/ProgramRelease.hpp"
 #include "sync/StopFlag.hpp"
 #include "sync/VerificationCache.hpp"
 
@@ -46,6 +47,9 @@ inline constexpr TextPair unreachable{"Failed: no connection", "Khata: ertebat n
 inline constexpr TextPair checksumMismatch{"Failed: wrong checksum", "Khata: checksum ghalat"};
 inline constexpr TextPair diskFull{"Paused: disk full", "Motevaghef: disk por"};
 inline constexpr TextPair cannotWrite{"Failed: cannot write", "Khata: zakhire nashod"};
+// While a newer launcher comes in and while it starts in this one's place.
+inline constexpr TextPair updating{"Updating the launcher ...", "Launcher dar hale update ast ..."};
+inline constexpr TextPair startingUpdate{"Starting the new launcher ...", "Launcher jadid dar hale ejra ast ..."};
 } // namespace status
 
 /// The folder part of a full file path ("." for a bare name).
@@ -121,6 +125,14 @@ public:
     /// Removes "cache", shows "Preparing the game", deletes `removals` in order, writes the realm list.
     void prepareGame(const std::vector<std::string>& removals);
 
+    // sync/ProgramDownload.cpp: a newer launcher program, fetched before anything else starts.
+    /// Starts the update worker: `release` into `target`, resumed from an earlier start's part, kept only when its
+    /// size and SHA-256 match. The progress shows as the file worker's does. Returns at once.
+    void startProgramDownload(ProgramRelease release, std::string target);
+    [[nodiscard]] ProgramDownload programDownload() const noexcept { return m_programDownload.load(); }
+    /// Stops the update worker (a part downloaded stays for the next start) and waits for it.
+    void stopProgramDownload();
+
 private:
     // sync/Launcher.cpp
     /// True when `location` names a place inside the game folder.
@@ -147,6 +159,9 @@ private:
     /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
     [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
     void saveVerificationCache();
+
+    // sync/ProgramDownload.cpp
+    void programWorker(ProgramRelease release, std::string target);
 
     // sync/DiskRoom.cpp
     /// Shows the disk-full box (once per run) and sleeps until `folder` has `bytesShort` more bytes free than now,
@@ -192,7 +207,12 @@ private:
     std::atomic<bool> m_musicWorkerDone{false};
     std::atomic<bool> m_diskFullShown{false}; // the disk-full box is shown once per run, by whichever worker is first
     StopFlag m_stop{false};
+    // The update worker's transfer stops at m_stop too, and when the server sends more than the listed size.
+    StopFlag m_programStop{false};
+    std::atomic<bool> m_programTooLarge{false};
+    std::atomic<ProgramDownload> m_programDownload{ProgramDownload::Idle};
 
     std::thread m_musicThread;
     std::thread m_fileThread;
+    std::thread m_programThread;
 };

@@ -51,8 +51,8 @@ void compress(std::array<Word, 8>& state, const unsigned char* data, std::size_t
             const Word& e = v[4];
             const Word& a = v[0];
             const Word choose = (e & v[5]) ^ (~e & v[6]);
-            const Word t1 = v[7] + (std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25)) + choose +
-                            roundConstants[i] + w[i];
+            const Word t1 =
+                v[7] + (std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25)) + choose + roundConstants[i] + w[i];
             const Word majority = (a & v[1]) ^ (a & v[2]) ^ (v[1] & v[2]);
             const Word t2 = (std::rotr(a, 2) ^ std::rotr(a, 13) ^ std::rotr(a, 22)) + majority;
             v = {t1 + t2, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
@@ -81,8 +81,9 @@ bool Sha256Digest::update(const void* data, std::size_t size) {
     Context& context = *m_context;
     if (context.finished)
         return false;
-    context.blocks.add(static_cast<const unsigned char*>(data), size,
-                       [&context](const unsigned char* blocks, std::size_t count) { context.compressBlocks(blocks, count); });
+    context.blocks.add(
+        static_cast<const unsigned char*>(data), size,
+        [&context](const unsigned char* blocks, std::size_t count) { context.compressBlocks(blocks, count); });
     return true;
 }
 

@@ -1,0 +1,140 @@
+// The download of the launcher's own newer program: beside the running one, resumable like a game file, and taken
+// only when its size and SHA-256 are the ones the signed document lists.
+#include "sync/Launcher.hpp"
+
+#include "platform/Diagnostics.hpp"
+#include "platform/FileFacts.hpp"
+#include "platform/PartFile.hpp"
+#include "platform/RunningProgram.hpp"
+#include "sync/FileMd5.hpp"
+#include "sync/ResumeRecord.hpp"
+
+#include <exception>
+
+namespace {
+
+// A program that does not come in after a few tries is left for the next start, which resumes it: the player is
+// not kept from the game by an update that cannot be had right now.
+constexpr int maxProgramAttempts = 4;
+
+// Marks the state on every way out of the worker; Running until then.
+struct ProgramDownloadEnd {
+    std::atomic<ProgramDownload>& state;
+    ProgramDownload outcome = ProgramDownload::Failed;
+    ~ProgramDownloadEnd() { state = outcome; }
+};
+
+void discardPartial(const std::string& target) {
+    platform::RemoveFileAt(platform::PartFile::resumePath(target));
+    ResumeRecord::remove(target);
+}
+
+} // namespace
+
+bool ProgramFileMatches(const std::string& path, const ProgramRelease& release) {
+    const std::optional<platform::FileFacts> facts = platform::ReadFileFacts(path);
+    if (!facts)
+        return false;
+    if (!release.size || facts->size != *release.size) {
+        platform::Print("Launcher update: %s has %llu bytes, the server lists %llu\n", path.c_str(),
+                        static_cast<unsigned long long>(facts->size),
+                        static_cast<unsigned long long>(release.size.value_or(0)));
+        return false;
+    }
+    const FileHash hash = hashFileSha256(path);
+    if (hash.hex != release.sha256) {
+        platform::Print("Launcher update: SHA-256 of %s is %s, the server lists %s\n", path.c_str(),
+                        hash.failure == HashFailure::None ? hash.hex.c_str() : hash.describe(path).c_str(),
+                        release.sha256.c_str());
+        return false;
+    }
+    return true;
+}
+
+void Launcher::startProgramDownload(ProgramRelease release, std::string target) {
+    if (m_programThread.joinable())
+        return;
+    // Once the launcher is closing nothing new starts; the flags of a download stopped before are this one's to set.
+    if (m_stop) {
+        m_programDownload = ProgramDownload::Stopped;
+        return;
+    }
+    m_programStop = false;
+    m_programTooLarge = false;
+    m_programDownload = ProgramDownload::Running;
+    try {
+        m_programThread = std::thread(&Launcher::programWorker, this, std::move(release), std::move(target));
+    } catch (const std::exception& error) {
+        m_programDownload = ProgramDownload::Failed;
+        platform::Print("Could not start the launcher update: %s\n", error.what());
+    }
+}
+
+void Launcher::stopProgramDownload() {
+    m_programStop = true;
+    if (m_programThread.joinable())
+        m_programThread.join();
+}
+
+void Launcher::programWorker(ProgramRelease release, std::string target) {
+    ProgramDownloadEnd end{m_programDownload};
+    setStatus(status::updating);
+    // A whole file from an earlier start that was cut off before it ran is taken as it is.
+    if (ProgramFileMatches(target, release)) {
+        end.outcome = ProgramDownload::Ready;
+        return;
+    }
+    if (!platform::RemoveFileAt(target)) {
+        platform::Print("Launcher update: cannot remove %s\n", target.c_str());
+        return;
+    }
+    const std::uint64_t size = release.size.value_or(0);
+    FileEntry entry;
+    entry.location = target;
+    entry.URL = release.URL;
+    entry.size = release.size;
+    expectDownload(entry);
+    beginDownload(entry);
+
+    // A server that sends more than the listed size is cut off at once instead of filling the disk.
+    Downloader downloader(m_programStop);
+    downloader.setProgressHook([this, size](const TransferProgress& progress) {
+        if (progress.done > size || progress.total > size) {
+            m_programTooLarge = true;
+            m_programStop = true;
+        }
+        reportTransfer(progress.done, progress.total);
+    });
+    Backoff backoff(m_retryFirst, m_retryCap);
+    DownloadResult result;
+    for (int attempt = 1; attempt <= maxProgramAttempts; ++attempt) {
+        // The record keeps the SHA-256 where game files keep their MD5: a part begun for another build is not resumed.
+        result = downloader.fetch({.url = release.URL,
+                                   .target = target,
+                                   .resumable = true,
+                                   .address = release.URL,
+                                   .checksum = release.sha256});
+        if (result || m_programStop)
+            break;
+        platform::Print("Download failed: %s\n", result.toString().c_str());
+        if (attempt == maxProgramAttempts || !backoff.wait(m_programStop))
+            break;
+    }
+    endDownload(static_cast<bool>(result));
+    if (m_programTooLarge) {
+        platform::Print("Launcher update: %s sends more than the %llu bytes listed\n", release.URL.c_str(),
+                        static_cast<unsigned long long>(size));
+        discardPartial(target);
+        return;
+    }
+    if (!result) {
+        end.outcome = m_programStop ? ProgramDownload::Stopped : ProgramDownload::Failed;
+        return;
+    }
+    // A whole file that is not the listed one is never run, nor kept.
+    if (!ProgramFileMatches(target, release)) {
+        platform::RemoveFileAt(target);
+        return;
+    }
+    end.outcome = ProgramDownload::Ready;
+}
