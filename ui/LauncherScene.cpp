@@ -4,6 +4,7 @@
 #include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
 #include "sync/Launcher.hpp"
+#include "ui/WindowNumber.hpp"
 
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Mouse.hpp>
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <type_traits>
 
 namespace {
 
@@ -30,13 +30,6 @@ constexpr float hotSpotSize = 30.f;
 constexpr std::array cursorActivatingImages{ui::playNormal,   ui::registerNormal, ui::discordNormal,
                                             ui::donateNormal, ui::recruitNormal,  ui::websiteNormal,
                                             ui::guideNormal,  ui::unstuckNormal,  ui::voteNormal};
-
-template <typename Handle> unsigned long long handleNumber(Handle handle) {
-    if constexpr (std::is_pointer_v<Handle>)
-        return reinterpret_cast<std::uintptr_t>(handle);
-    else
-        return static_cast<unsigned long long>(handle);
-}
 
 assets::ImageSet imageSet(Language language) {
     return language == Language::Finglish ? assets::ImageSet::Finglish : assets::ImageSet::English;
@@ -141,7 +134,7 @@ sf::RenderWindow& LauncherScene::createWindow() {
     m_closeArea = {windowSize.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
     m_musicArea = {windowSize.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
 
-    platform::Print("window: %llu\n", handleNumber(m_window->getSystemHandle()));
+    platform::Print("window: %llu\n", windowNumber(m_window->getSystemHandle()));
     return *m_window;
 }
 
