@@ -59,18 +59,30 @@ std::string serverAddress() {
     return ServerBaseAddress();
 }
 
-std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address) {
+StartupResult runStartup(Launcher& launcher, const Services& services, const std::string& address, int ownVersion) {
     JsonValue serverData;
     if (!fetchServerData(serverData, address)) {
         // Given up because the launcher is being closed: nothing to tell anyone.
         if (platform::CloseRequested())
-            return std::nullopt;
+            return {};
         // The language is not known yet, so both texts, English first.
         services.showError(message::serverUnreachableEnglish);
         services.showError(message::serverUnreachableFinglish);
-        return std::nullopt;
+        return {};
     }
     const ServerDocument document = readServerDocument(serverData);
+    launcher.setLanguage(document.language);
+
+    // A newer launcher is taken before this one starts anything that the new one would start again. Documents are
+    // not signed yet, so none is trusted and an offer is only reported.
+    const DocumentTrust trust;
+    if (services.updateLauncher) {
+        const UpdateOutcome update = services.updateLauncher(launcher, document.launcherUpdate, trust, ownVersion);
+        if (update == UpdateOutcome::HandedOver)
+            return {.plan = std::nullopt, .handedOver = true};
+        if (platform::CloseRequested())
+            return {};
+    }
 
     launcher.startMusicDownload(document.music.URL, document.music.location, document.music.checksum);
 
@@ -78,17 +90,16 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     StartupPlan plan;
     plan.play.removals = document.removals;
 
-    launcher.setLanguage(document.language);
     const Language language = launcher.language();
 
-    if (document.version > LauncherVersion) {
+    if (document.version > ownVersion) {
         services.showError(launcherTooOldText(language, document));
         services.openTarget(document.launcherLocation);
-        return std::nullopt;
+        return {};
     }
 
     if (!checkGameFolder(launcher, services))
-        return std::nullopt;
+        return {};
 
     launcher.startFileSync(document.files);
 
@@ -99,18 +110,33 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     plan.realmLines = document.realmLines;
     plan.languageCode = document.languageCode;
     plan.links = document.links;
-    return plan;
+    return {.plan = std::move(plan)};
 }
 
-int runLauncher() {
+int runLauncher(const LaunchOptions& options) {
+    platform::Print("Launcher version %d\n", options.version);
+    UpdateTrial trial(options.updateTrial, options.version);
     Launcher launcher;
     launcher.setVerificationCache(VerificationCache::fileFor(launcher.gameFolder()), fullCheckRequested());
-    const Services services = Services::platform();
+    Services services = Services::platform();
+    // A new build on trial has shown itself with its first box as well as with its window.
+    services.showError = [&trial, show = services.showError](std::string_view text) {
+        trial.shown();
+        show(text);
+    };
+    services.askYesNo = [&trial, ask = services.askYesNo](std::string_view caption, std::string_view text) {
+        trial.shown();
+        return ask(caption, text);
+    };
+    // The build on trial leaves the files of the update it is part of alone.
+    if (trial.onTrial())
+        services.updateLauncher = nullptr;
 
-    std::optional<StartupPlan> plan = runStartup(launcher, services, serverAddress());
+    StartupResult startup = runStartup(launcher, services, serverAddress(), options.version);
     // A close asked for during start-up ends the run as a close of the window would.
-    if (platform::CloseRequested())
+    if (platform::CloseRequested() || startup.handedOver)
         return EXIT_SUCCESS;
+    std::optional<StartupPlan>& plan = startup.plan;
     if (!plan)
         return EXIT_FAILURE;
 
@@ -123,6 +149,7 @@ int runLauncher() {
     LauncherScene scene(launcher.language());
     scene.createWindow();
     display.reset();
+    trial.shown();
     scene.setLanguageCode(plan->languageCode);
     scene.setAnnouncement(plan->announcement);
     for (const std::string& line : plan->realmLines)

@@ -1,4 +1,4 @@
-// Binds the services to the platform layer.
+// Binds the services to the platform layer and to the update of the running program.
 #include "app/Services.hpp"
 
 #include "platform/Dialogs.hpp"
@@ -11,5 +11,6 @@ Services Services::platform() {
         return platform::AskYesNo(caption, text);
     };
     services.openTarget = [](const std::string& target) { return platform::OpenTarget(target); };
+    services.updateLauncher = ::updateLauncher;
     return services;
 }
