@@ -59,7 +59,15 @@ private:
         void operator()(Handle* handle) const noexcept;
     };
     explicit StartedProgram(std::unique_ptr<Handle, HandleDeleter> handle);
+
+    // The calls into the OS, defined once per backend.
+    /// True once the process has ended (and then, where that matters, been reaped).
+    [[nodiscard]] bool hasEnded();
+    /// Kills the process and waits until it has gone.
+    void kill();
+
     std::unique_ptr<Handle, HandleDeleter> m_handle;
+    bool m_ended = false;
 };
 
 } // namespace platform

@@ -95,18 +95,12 @@ bool RemoveFileAt(const std::string& path) {
 
 struct StartedProgram::Handle {
     pid_t pid = 0;
-    bool ended = false;
 };
 
 void StartedProgram::HandleDeleter::operator()(Handle* handle) const noexcept {
     // The program runs on; once the launcher ends, the system reaps it.
     std::default_delete<Handle>()(handle);
 }
-
-StartedProgram::StartedProgram(std::unique_ptr<Handle, HandleDeleter> handle) : m_handle(std::move(handle)) {}
-StartedProgram::StartedProgram(StartedProgram&&) noexcept = default;
-StartedProgram& StartedProgram::operator=(StartedProgram&&) noexcept = default;
-StartedProgram::~StartedProgram() = default;
 
 std::optional<StartedProgram> StartedProgram::start(const std::string& path, const std::vector<std::string>& arguments,
                                                     std::string& error) {
@@ -117,26 +111,18 @@ std::optional<StartedProgram> StartedProgram::start(const std::string& path, con
         error = "cannot start " + path;
         return std::nullopt;
     }
-    return StartedProgram(
-        std::unique_ptr<Handle, HandleDeleter>(std::make_unique<Handle>(Handle{*pid, false}).release()));
+    return StartedProgram(std::unique_ptr<Handle, HandleDeleter>(std::make_unique<Handle>(Handle{*pid}).release()));
 }
 
-bool StartedProgram::running() {
-    if (m_handle->ended)
-        return false;
+bool StartedProgram::hasEnded() {
     int status = 0;
-    const pid_t result = waitpid(m_handle->pid, &status, WNOHANG);
     // Anything but "still running" ends the watch: an error here means the child is not ours to wait for any more.
-    m_handle->ended = result != 0;
-    return !m_handle->ended;
+    return waitpid(m_handle->pid, &status, WNOHANG) != 0;
 }
 
-void StartedProgram::terminate() {
-    if (m_handle->ended)
-        return;
-    kill(m_handle->pid, SIGKILL);
+void StartedProgram::kill() {
+    ::kill(m_handle->pid, SIGKILL);
     static_cast<void>(detail::waitForExit(m_handle->pid));
-    m_handle->ended = true;
 }
 
 } // namespace platform

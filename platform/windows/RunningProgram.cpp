@@ -98,18 +98,12 @@ bool RemoveFileAt(const std::string& path) {
 
 struct StartedProgram::Handle {
     detail::UniqueHandle process;
-    bool ended = false;
 };
 
 void StartedProgram::HandleDeleter::operator()(Handle* handle) const noexcept {
     // Closing the handle leaves the process running.
     std::default_delete<Handle>()(handle);
 }
-
-StartedProgram::StartedProgram(std::unique_ptr<Handle, HandleDeleter> handle) : m_handle(std::move(handle)) {}
-StartedProgram::StartedProgram(StartedProgram&&) noexcept = default;
-StartedProgram& StartedProgram::operator=(StartedProgram&&) noexcept = default;
-StartedProgram::~StartedProgram() = default;
 
 std::optional<StartedProgram> StartedProgram::start(const std::string& path, const std::vector<std::string>& arguments,
                                                     std::string& error) {
@@ -130,21 +124,16 @@ std::optional<StartedProgram> StartedProgram::start(const std::string& path, con
     }
     CloseHandle(process.hThread);
     return StartedProgram(std::unique_ptr<Handle, HandleDeleter>(
-        std::make_unique<Handle>(Handle{detail::UniqueHandle(process.hProcess), false}).release()));
+        std::make_unique<Handle>(Handle{detail::UniqueHandle(process.hProcess)}).release()));
 }
 
-bool StartedProgram::running() {
-    if (!m_handle->ended)
-        m_handle->ended = WaitForSingleObject(m_handle->process.get(), 0) != WAIT_TIMEOUT;
-    return !m_handle->ended;
+bool StartedProgram::hasEnded() {
+    return WaitForSingleObject(m_handle->process.get(), 0) != WAIT_TIMEOUT;
 }
 
-void StartedProgram::terminate() {
-    if (m_handle->ended)
-        return;
+void StartedProgram::kill() {
     TerminateProcess(m_handle->process.get(), terminatedExitCode);
     WaitForSingleObject(m_handle->process.get(), terminateWaitMs);
-    m_handle->ended = true;
 }
 
 } // namespace platform
