@@ -162,6 +162,8 @@ private:
 
     // sync/ProgramDownload.cpp
     void programWorker(ProgramRelease release, std::string target);
+    /// The newer launcher program as a list entry (empty before startProgramDownload).
+    [[nodiscard]] FileEntry programFile() const;
 
     // sync/DiskRoom.cpp
     /// Shows the disk-full box (once per run) and sleeps until `folder` has `bytesShort` more bytes free than now,
@@ -183,9 +185,11 @@ private:
     /// The music's location and checksum, as a list entry (empty before startMusicDownload).
     [[nodiscard]] FileEntry musicFile() const;
 
-    mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_musicFile, m_realmlistTarget, m_realmlistText
+    // guards m_statusText, m_musicPath, m_musicFile, m_programFile, m_realmlistTarget, m_realmlistText
+    mutable std::mutex m_mutex;
     std::string m_statusText;
     FileEntry m_musicFile;
+    FileEntry m_programFile;
     std::string m_musicPath;
     std::string m_realmlistTarget;
     std::string m_realmlistText;

@@ -61,6 +61,15 @@ void Launcher::startProgramDownload(ProgramRelease release, std::string target) 
     }
     m_programStop = false;
     m_programTooLarge = false;
+    {
+        // As a list entry, so that the file worker keeps its partial file for the next start: the record beside it
+        // carries the SHA-256 where a game file's carries its MD5.
+        const std::lock_guard lock(m_mutex);
+        m_programFile.location = target;
+        m_programFile.URL = release.URL;
+        m_programFile.checksum = release.sha256;
+        m_programFile.size = release.size;
+    }
     m_programDownload = ProgramDownload::Running;
     try {
         m_programThread = std::thread(&Launcher::programWorker, this, std::move(release), std::move(target));
@@ -68,6 +77,11 @@ void Launcher::startProgramDownload(ProgramRelease release, std::string target) 
         m_programDownload = ProgramDownload::Failed;
         platform::Print("Could not start the launcher update: %s\n", error.what());
     }
+}
+
+FileEntry Launcher::programFile() const {
+    const std::lock_guard lock(m_mutex);
+    return m_programFile;
 }
 
 void Launcher::stopProgramDownload() {
@@ -89,10 +103,7 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
         return;
     }
     const std::uint64_t size = release.size.value_or(0);
-    FileEntry entry;
-    entry.location = target;
-    entry.URL = release.URL;
-    entry.size = release.size;
+    const FileEntry entry = programFile();
     expectDownload(entry);
     beginDownload(entry);
 
@@ -108,7 +119,7 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
     Backoff backoff(m_retryFirst, m_retryCap);
     DownloadResult result;
     for (int attempt = 1; attempt <= maxProgramAttempts; ++attempt) {
-        // The record keeps the SHA-256 where game files keep their MD5: a part begun for another build is not resumed.
+        // A part begun for another build (another SHA-256 in its record) is not resumed.
         result = downloader.fetch({.url = release.URL,
                                    .target = target,
                                    .resumable = true,
