@@ -1,5 +1,7 @@
-// libcurl's one-time start.
+// libcurl's one-time start and what every request of the launcher sends.
 #include "net/Curl.hpp"
+
+#include "net/BuildConfig.hpp"
 
 #include <mutex>
 
@@ -14,6 +16,11 @@ std::optional<std::string> initialiseOnce() {
         return std::string("libcurl could not start: ") + curl_easy_strerror(result);
     }
     return std::nullopt;
+}
+
+void setUserAgent(CURL* handle) {
+    static const std::string userAgent = "varnhold-launcher/" + std::to_string(build::launcherVersion);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
 }
 
 } // namespace curl

@@ -22,4 +22,8 @@ using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 /// Starts libcurl once for the process, whichever thread comes first; the reason when it could not.
 [[nodiscard]] std::optional<std::string> initialiseOnce();
 
+/// Names the launcher and its version on `handle`'s requests, so that a server's logs tell it apart from browsers
+/// and from other programs.
+void setUserAgent(CURL* handle);
+
 } // namespace curl

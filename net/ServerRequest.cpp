@@ -104,6 +104,7 @@ bool fetchServerData(JsonValue& serverData, const std::string& baseAddress, cons
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, 0L);
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl::setUserAgent(handle);
     // A server that takes the connection and never answers must not hold start-up for ever with no window and no
     // box: the whole exchange has a time limit, after which it counts as unreachable.
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));

@@ -11,7 +11,8 @@ namespace platform {
 class InputFile {
 public:
     /// Opens `path` for reading; empty, with the OS error number (2 for a missing file) in `error`, when it cannot.
-    /// A folder may open too: then isRegular() is false and read() fails.
+    /// A folder may open too: then isRegular() is false and read() fails. A FIFO, a device or a socket does not
+    /// open, and opening one never waits for the other end of a FIFO.
     [[nodiscard]] static std::optional<InputFile> open(const std::string& path, int& error);
 
     InputFile(InputFile&&) noexcept;

@@ -2,13 +2,9 @@
 // bookkeeping live here for every OS; the backends hold only the calls into their OS.
 #include "platform/PartFile.hpp"
 
-#include "platform/FilesystemPath.hpp"
-
 #include <atomic>
 #include <cstring>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 namespace platform {
 
@@ -71,14 +67,18 @@ std::optional<PartFile> PartFile::resume(const std::string& target, std::string&
 std::vector<std::string> PartFile::findResumable(const std::string& folder) {
     std::vector<std::string> targets;
     const std::string_view suffix = resumeSuffix;
-    std::error_code error;
-    // Unreadable folders are passed over: what cannot be listed cannot be cleaned either.
-    std::filesystem::recursive_directory_iterator walk(
-        detail::filesystemPath(folder), std::filesystem::directory_options::skip_permission_denied, error);
-    for (const std::filesystem::recursive_directory_iterator end; !error && walk != end; walk.increment(error)) {
-        const std::string path = detail::launcherText(walk->path());
-        if (path.size() > suffix.size() && std::string_view(path).ends_with(suffix) && walk->is_regular_file(error)) {
-            targets.push_back(path.substr(0, path.size() - suffix.size()));
+    // Unreadable folders list as empty: what cannot be listed cannot be cleaned either.
+    std::vector<std::string> pending{folder};
+    while (!pending.empty()) {
+        std::string current = std::move(pending.back());
+        pending.pop_back();
+        if (!current.empty() && current.back() != '/' && current.back() != '\\')
+            current += '/';
+        for (FolderEntry& entry : listFolder(current)) {
+            if (entry.isFolder)
+                pending.push_back(current + entry.name);
+            else if (entry.name.size() > suffix.size() && std::string_view(entry.name).ends_with(suffix))
+                targets.push_back(current + entry.name.substr(0, entry.name.size() - suffix.size()));
         }
     }
     return targets;

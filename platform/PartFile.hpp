@@ -47,7 +47,8 @@ public:
     [[nodiscard]] static std::optional<PartFile> resume(const std::string& target, std::string& error);
     /// The stable partial file's name for `target`.
     [[nodiscard]] static std::string resumePath(const std::string& target);
-    /// The targets under `folder` (all levels) that have a stable partial file beside them.
+    /// The targets under `folder` (all levels) that have a stable partial file beside them. Linked folders
+    /// (symbolic links, junctions) are not entered: what they lead to need not be the game's.
     [[nodiscard]] static std::vector<std::string> findResumable(const std::string& folder);
 
     PartFile(PartFile&&) noexcept;
@@ -98,6 +99,12 @@ private:
     /// Opens the stable partial file for writing after what it holds, and tells how much that is.
     [[nodiscard]] static HandlePtr openForResume(const std::string& path, std::uint64_t& size, std::string& error);
     [[nodiscard]] static unsigned long processId();
+    struct FolderEntry {
+        std::string name;
+        bool isFolder = false;
+    };
+    /// The plain files and folders directly in `folder`; links and whatever else is neither are left out.
+    [[nodiscard]] static std::vector<FolderEntry> listFolder(const std::string& folder);
     static void removeFile(const std::string& path);
     [[nodiscard]] bool isOpen() const noexcept;
     [[nodiscard]] bool writeAll(const char* data, std::size_t size);

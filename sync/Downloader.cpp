@@ -24,6 +24,8 @@ namespace {
 constexpr long receiveBufferSize = 512 * 1024;
 // The launcher only fetches over the web: a server-listed "file://" address must not copy local files around.
 constexpr const char* allowedProtocols = "http,https";
+// Where an https address may be sent on: never to plain http, where anyone on the way could change the file.
+constexpr const char* secureProtocols = "https";
 constexpr long firstSuccessStatus = 200;
 constexpr long partialContentStatus = 206;
 constexpr long firstNonSuccessStatus = 300;
@@ -155,6 +157,13 @@ constexpr std::uint64_t pipelineFrom = 8 * 1024 * 1024;
 // Below this size a file is fetched whole again after an interruption: a list of small files would otherwise write,
 // rename and remove a record for each one.
 constexpr std::uint64_t resumableFrom = 128 * 1024;
+// No game file comes near this; a length beyond it is a server's lie, not a reason to ask the player for room.
+constexpr std::uint64_t maxFileSize = std::uint64_t{1} << 40;
+
+bool isHttps(std::string_view url) {
+    constexpr std::string_view scheme = "https://";
+    return url.size() >= scheme.size() && sameName(url.substr(0, scheme.size()), scheme);
+}
 
 // Everything one pass of a transfer decides and counts, shared with libcurl's callbacks.
 struct Transfer {
@@ -177,7 +186,10 @@ struct Transfer {
     bool startOver = false; // the answer cannot be appended: go again from the first byte
     bool writeFailed = false;
     bool diskFull = false;
+    std::string notTheFile; // why the body cannot be the file: longer than it may be
+    bool unbounded = false; // neither the list nor the server gave a length: what came is not kept to go on from
     std::uint64_t bytesShort = 0;
+    std::uint64_t limit = 0; // the most bytes the file may have; 0: nothing says
     std::uint64_t total = 0;
     std::uint64_t received = 0;
     std::uint64_t dropped = 0;
@@ -226,9 +238,21 @@ struct Transfer {
             curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
             total = length > 0 ? static_cast<std::uint64_t>(length) : 0;
         }
+        // The list's size caps the file where it gives one, the server's length otherwise.
+        limit = request->size ? *request->size : total;
+        const std::uint64_t expected = total > 0 ? total : limit;
+        if (total > limit) {
+            notTheFile =
+                "the server announced " + std::to_string(total) + " bytes, the list says " + std::to_string(limit);
+            return false;
+        }
+        if (expected > maxFileSize) {
+            notTheFile = "the server announced " + std::to_string(expected) + " bytes, more than any game file";
+            return false;
+        }
         // The old file stays until the rename, so its room cannot be counted on; only the part in hand can.
-        if (total > offset) {
-            const std::uint64_t needed = total - offset;
+        if (expected > offset) {
+            const std::uint64_t needed = expected - offset;
             const std::optional<std::uint64_t> available = platform::AvailableBytes(file->path());
             if (available && *available < needed) {
                 diskFull = true;
@@ -238,8 +262,9 @@ struct Transfer {
         }
         // Written before the first byte, so a partial file never holds bytes its record does not describe. A small
         // file gets none: fetching it again costs less than keeping its record, and a part without a record is
-        // never resumed.
-        if (request->resumable && total > 0 && total < resumableFrom) {
+        // never resumed. Nor does a body of unknown length (0): nothing would stop its part growing run after run.
+        unbounded = limit == 0;
+        if (request->resumable && expected < resumableFrom) {
             ResumeRecord::remove(request->target);
         } else if (request->resumable) {
             const ResumeRecord record{request->address.empty() ? request->url : request->address, request->checksum,
@@ -248,7 +273,7 @@ struct Transfer {
                 (void)record.save(request->target);
         }
         done = offset;
-        if (total >= pipelineFrom) {
+        if (expected >= pipelineFrom) {
             // This runs inside libcurl, which no exception may cross. Without a thread to spare, the bytes are
             // written and hashed here, as a small file's are.
             try {
@@ -259,6 +284,14 @@ struct Transfer {
         }
         report();
         return true;
+    }
+
+    // False, with the reason, when `size` more bytes would make the file longer than it may be.
+    bool fits(std::size_t size) {
+        if (limit == 0 || size <= limit - std::min(done, limit))
+            return true;
+        notTheFile = "the server sent more than the file's " + std::to_string(limit) + " bytes";
+        return false;
     }
 
     // Writes and hashes one received block; false when the file refused it.
@@ -306,6 +339,8 @@ size_t receiveBody(char* data, size_t size, size_t count, void* user) {
         transfer->dropped += bytes;
         return transfer->dropped <= maxDroppedBody ? bytes : 0;
     }
+    if (!transfer->fits(bytes))
+        return 0;
     if (!transfer->write(data, bytes)) {
         transfer->writeFailed = true;
         return 0;
@@ -371,6 +406,8 @@ std::string DownloadResult::toString() const {
         return "could not write the file: " + detail;
     case DownloadError::DiskFull:
         return "disk full: " + detail;
+    case DownloadError::ChecksumMismatch:
+        return "not the listed file: " + detail;
     }
     return "unknown failure";
 }
@@ -412,7 +449,8 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
     if (file->size() > 0) {
         const std::optional<ResumeRecord> record = ResumeRecord::load(request.target);
         const std::string& address = request.address.empty() ? request.url : request.address;
-        const bool same = record && record->address == address && record->checksum == request.checksum;
+        const bool same = record && record->address == address && record->checksum == request.checksum &&
+                          (!request.size || file->size() <= *request.size);
         if (same && hashExisting(*file, *digest)) {
             knownValidator = record->validator;
         } else if (!file->restart()) {
@@ -424,9 +462,10 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
     const std::uint64_t resumedFrom = file->size();
 
     // Leaves nothing behind that holds no bytes: an empty partial file and its record are clutter, not progress.
-    const auto giveUp = [&](DownloadResult result) {
+    // Nor a part that is not worth going on from (`keepPart` false).
+    const auto giveUp = [&](DownloadResult result, bool keepPart = true) {
         result.resumedFrom = resumedFrom;
-        if (request.resumable && file->size() == 0) {
+        if (request.resumable && (!keepPart || file->size() == 0)) {
             file->discard();
             ResumeRecord::remove(request.target);
         }
@@ -453,7 +492,8 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         curl_easy_reset(handle);
         curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
         curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
-        curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);
+        curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR,
+                         isHttps(request.url) ? secureProtocols : allowedProtocols);
         curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(handle, CURLOPT_MAXREDIRS, m_options.maxRedirects);
         // Signals cannot be used for time-outs with two transfers on two threads.
@@ -473,6 +513,9 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkStop);
         curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
         curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlError);
+        curl::setUserAgent(handle);
+        if (!m_options.caFile.empty())
+            curl_easy_setopt(handle, CURLOPT_CAINFO, m_options.caFile.c_str());
         if (transfer.offset > 0) {
             const std::string range = std::to_string(transfer.offset) + "-";
             curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
@@ -492,11 +535,14 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         received += transfer.received;
         const auto withCounts = [&](DownloadResult result) {
             result.received = received;
-            return giveUp(std::move(result));
+            return giveUp(std::move(result), !transfer.unbounded && transfer.notTheFile.empty());
         };
 
         if (code == CURLE_ABORTED_BY_CALLBACK || m_stop.load()) {
             return withCounts(failure(DownloadError::Stopped, {}, status));
+        }
+        if (!transfer.notTheFile.empty()) {
+            return withCounts(failure(DownloadError::Transfer, transfer.notTheFile, status));
         }
         if (transfer.diskFull) {
             DownloadResult result =
@@ -550,6 +596,13 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         done.md5 = digest->hex();
         done.resumedFrom = resumedFrom;
         done.received = received;
+        // Wrong bytes never take the file's name, where they might be run or loaded; nor are they gone on from. An
+        // empty checksum accepts whatever came, as it accepts any file already in place.
+        if (!request.checksum.empty() && done.md5 != request.checksum) {
+            done.error = DownloadError::ChecksumMismatch;
+            done.detail = "MD5 " + done.md5 + ", the list says " + request.checksum;
+            return giveUp(std::move(done), false);
+        }
         if (!file->commit()) {
             return giveUp(failure(DownloadError::LocalFile, file->error(), status));
         }

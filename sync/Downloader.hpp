@@ -8,15 +8,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile, DiskFull };
+enum class DownloadError { None, Stopped, HttpStatus, Transfer, LocalFile, DiskFull, ChecksumMismatch };
 
 struct DownloadResult {
     DownloadError error = DownloadError::None;
     long httpStatus = 0;
-    std::string detail;            // libcurl's or the OS's words, for the diagnostic line
-    std::string md5;               // on success: the MD5 of the whole file, from the bytes as they were written
+    std::string detail; // libcurl's or the OS's words, for the diagnostic line
+    std::string md5; // on success or ChecksumMismatch: the MD5 of the whole file, from the bytes as they were written
     std::uint64_t resumedFrom = 0; // bytes of an earlier partial file that this download went on from
     std::uint64_t received = 0;    // body bytes that came over the network in this call
     std::uint64_t bytesShort = 0;  // DiskFull: how many more bytes the target's folder needs (0: not known)
@@ -36,6 +37,7 @@ struct DownloadOptions {
     long lowSpeedLimit = defaultLowSpeedLimit; // slower than this for lowSpeedTime counts as a stalled transfer
     std::chrono::seconds lowSpeedTime = defaultLowSpeedTime;
     long maxRedirects = defaultMaxRedirects;
+    std::string caFile; // certificates to trust instead of the system's store; empty in the launcher
 };
 
 /// How far one file's download has come. `done` counts the file's bytes in hand, a resumed part included, so it
@@ -61,6 +63,7 @@ struct DownloadRequest {
     bool resumable = false;
     std::string address;  // the file's address without the query that defeats caches (empty: `url`)
     std::string checksum; // the MD5 the list expects; a partial file begun for another one is not resumed
+    std::optional<std::uint64_t> size = std::nullopt; // the size the list gives, if any: no body may be longer
 };
 
 /// One worker's downloads. Its connections stay open from one file to the next, so a list of small files is not a
@@ -76,9 +79,11 @@ public:
     /// Progress of every later fetch goes to `hook`; an empty hook switches reporting off.
     void setProgressHook(ProgressHook hook);
 
-    /// Fetches `request.url` (redirects followed, https allowed, any final status other than 2xx a failure) into
-    /// `request.target`. Disk space is checked once the server has said the size: a folder too small fails with
-    /// DiskFull before a byte is written. On success the result carries the file's MD5.
+    /// Fetches `request.url` (redirects followed, but never from https to http; any final status other than 2xx a
+    /// failure) into `request.target`. Disk space is checked once the size is known: a folder too small fails with
+    /// DiskFull before a byte is written. A body longer than `request.size`, or than the server announced, fails
+    /// (Transfer), as does an announced length no game file has. Bytes whose MD5 is not `request.checksum` fail
+    /// with ChecksumMismatch and never take the target's place. On success the result carries the file's MD5.
     [[nodiscard]] DownloadResult fetch(const DownloadRequest& request);
 
 private:

@@ -53,6 +53,8 @@ SyncFailure failureOf(const DownloadResult& result) {
         return SyncFailure::CannotWrite;
     case DownloadError::DiskFull:
         return SyncFailure::DiskFull;
+    case DownloadError::ChecksumMismatch:
+        return SyncFailure::ChecksumMismatch;
     }
     return SyncFailure::CannotWrite;
 }
@@ -116,7 +118,8 @@ void EnsureParentFolder(const std::string& filePath) {
 }
 
 SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
-                     const std::string& checksum, std::string& fullPath, Downloader& downloader) {
+                     const std::string& checksum, std::string& fullPath, Downloader& downloader,
+                     std::optional<std::uint64_t> size) {
     fullPath = platform::FullPath(location);
     const std::string target = fullPath;
     if (VerifyFile(target, checksum)) {
@@ -138,9 +141,13 @@ SyncOutcome SyncFile(const std::string& base, const std::string& path, const std
     const std::string request = address + joiner + std::to_string(randomQueryNumber());
     platform::Print("Start Downloading ... %s\n", request.c_str());
 
-    const DownloadResult downloaded = downloader.fetch(DownloadRequest{request, target, true, address, checksum});
+    const DownloadResult downloaded = downloader.fetch(DownloadRequest{request, target, true, address, checksum, size});
     if (downloaded.resumedFrom > 0) {
         platform::Print("Resumed from byte %llu\n", static_cast<unsigned long long>(downloaded.resumedFrom));
+    }
+    if (downloaded.error == DownloadError::ChecksumMismatch) {
+        platform::Print("%s MD5 FAIL!\n", target.c_str());
+        return {SyncFailure::ChecksumMismatch};
     }
     if (!downloaded) {
         platform::Print("Download failed: %s\n", downloaded.toString().c_str());

@@ -5,6 +5,7 @@
 #include "sync/StopFlag.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -31,9 +32,11 @@ struct SyncOutcome {
 
 /// Checks the file at `location` and downloads base + path + "?<random>" over it when it is missing or wrong,
 /// resuming what an earlier attempt or run left, with the MD5 taken from the bytes as they arrive.
-/// `fullPath` receives FullPath(location) first, whatever the outcome. Succeeds only when the file checks out.
+/// `fullPath` receives FullPath(location) first, whatever the outcome. Succeeds only when the file checks out; a
+/// download that does not never takes the file's place. `size`, the list's, caps the download.
 [[nodiscard]] SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
-                                   const std::string& checksum, std::string& fullPath, Downloader& downloader);
+                                   const std::string& checksum, std::string& fullPath, Downloader& downloader,
+                                   std::optional<std::uint64_t> size = std::nullopt);
 /// The same through a downloader of its own.
 [[nodiscard]] bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
                             const std::string& checksum, std::string& fullPath, const StopFlag& stop);

@@ -78,13 +78,14 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
 } // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                              std::string& fullPath, Backoff& backoff, Downloader& downloader) {
+                              std::string& fullPath, Backoff& backoff, Downloader& downloader,
+                              std::optional<std::uint64_t> size) {
     const auto [base, path] = SplitUrl(url);
     const std::string statusBefore = statusText();
     int failures = 0;
     bool toldWhy = false;
     for (;;) {
-        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader);
+        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size);
         if (outcome)
             break;
         if (m_stop)
@@ -243,8 +244,8 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     const bool downloads = step.checkJob || !platform::ReadFileFacts(fullPath);
                     if (downloads)
                         beginDownload(entry);
-                    const bool synced =
-                        syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff, downloader);
+                    const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff,
+                                                       downloader, entry.size);
                     if (downloads)
                         endDownload(synced);
                     if (!synced)

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,7 +155,8 @@ private:
     /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first. A file that
     /// keeps failing puts the reason on the status line; a full disk is waited out (see waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                        std::string& fullPath, Backoff& backoff, Downloader& downloader);
+                        std::string& fullPath, Backoff& backoff, Downloader& downloader,
+                        std::optional<std::uint64_t> size = std::nullopt);
     /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
     /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
     [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);

@@ -17,9 +17,17 @@ struct InputFile::Handle {
 };
 
 std::optional<InputFile> InputFile::open(const std::string& path, int& error) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
+    // O_NONBLOCK: a FIFO would otherwise hold the open until some writer comes, perhaps never. It changes nothing
+    // for the reads of a file or a folder.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0) {
         error = errno;
+        return std::nullopt;
+    }
+    // A FIFO, a device or a socket has no end to read to; a folder opens, as documented, and fails its reads.
+    if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        error = EINVAL;
         return std::nullopt;
     }
     // Only a hint: a failure changes nothing but read-ahead.

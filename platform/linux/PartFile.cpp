@@ -3,6 +3,7 @@
 
 #include "platform/linux/UniqueFd.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string_view>
 
 namespace platform {
 
@@ -91,8 +94,17 @@ PartFile::HandlePtr PartFile::createNew(const std::string& path, const std::stri
 }
 
 PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64_t& size, std::string& error) {
-    // O_APPEND: whatever an earlier run left stays in front of what this one writes.
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    // Anything but a file under this name was not left by a download: a link would have the download written into
+    // whatever it leads to, a FIFO would hold the open for ever. It goes, and the download starts over.
+    struct stat found {};
+    if (::lstat(path.c_str(), &found) == 0 && !S_ISREG(found.st_mode) &&
+        (S_ISDIR(found.st_mode) ? ::rmdir(path.c_str()) : ::unlink(path.c_str())) != 0) {
+        error = osError("cannot remove", path, errno);
+        return nullptr;
+    }
+    // O_APPEND: whatever an earlier run left stays in front of what this one writes. O_NOFOLLOW and O_NONBLOCK: a
+    // link or a FIFO made in the moment since the look above makes the open fail instead.
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
     struct stat info {};
     if (!fd || ::fstat(fd.get(), &info) != 0) {
         error = osError("cannot open", path, errno);
@@ -108,6 +120,29 @@ PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64
 
 unsigned long PartFile::processId() {
     return static_cast<unsigned long>(::getpid());
+}
+
+std::vector<PartFile::FolderEntry> PartFile::listFolder(const std::string& folder) {
+    struct DirCloser {
+        void operator()(DIR* dir) const { ::closedir(dir); }
+    };
+    std::vector<FolderEntry> entries;
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir)
+        return entries;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        unsigned char type = entry->d_type;
+        // Some file systems do not say; lstat does, without following a link.
+        struct stat info {};
+        if (type == DT_UNKNOWN && ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+        if (type == DT_DIR || type == DT_REG)
+            entries.push_back(FolderEntry{std::string(name), type == DT_DIR});
+    }
+    return entries;
 }
 
 void PartFile::removeFile(const std::string& path) {

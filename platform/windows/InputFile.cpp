@@ -38,6 +38,11 @@ std::optional<InputFile> InputFile::open(const std::string& path, int& error) {
         detail::UniqueHandle file(CreateFileW(full.c_str(), GENERIC_READ,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        // A device or a pipe under a file's name has no end to read to (the console waits for keys).
+        if (file && GetFileType(file.get()) != FILE_TYPE_DISK) {
+            error = ERROR_INVALID_PARAMETER;
+            return std::nullopt;
+        }
         if (file) {
             return InputFile(std::make_unique<Handle>(Handle{std::move(file)}));
         }

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 namespace platform {
 
@@ -53,11 +55,74 @@ std::string linkEnd(const std::string& target) {
     }
 }
 
+// What a stable partial file never is.
+constexpr DWORD notAFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+
 // ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers lack.
 constexpr DWORD diskQuotaExceeded = 1295;
 
 bool isOutOfSpace(DWORD code) {
     return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == diskQuotaExceeded;
+}
+
+// Clears what stands under the partial name `systemPath` when it is no file (a download never leaves one): an
+// empty folder, or a link or junction, which the download would be written through. A link goes itself, never
+// what it leads to: it is removed through a handle of its own, and only when that handle shows a link. Wine opens
+// what a Unix link leads to instead (and its DeleteFileW and RemoveDirectoryW remove that): such a link stays,
+// and the open after this refuses it. False, with the reason, when something stays in the way.
+bool clearAway(const std::wstring& systemPath, const std::string& path, std::string& error) {
+    const DWORD found = GetFileAttributesW(systemPath.c_str());
+    if (found == INVALID_FILE_ATTRIBUTES || (found & notAFile) == 0) {
+        return true;
+    }
+    if ((found & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        if (RemoveDirectoryW(systemPath.c_str()) != 0) {
+            return true;
+        }
+        error = osError("cannot remove", path, GetLastError());
+        return false;
+    }
+    const detail::UniqueHandle link(CreateFileW(
+        systemPath.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    FILE_DISPOSITION_INFO removal{TRUE};
+    if (link && GetFileInformationByHandle(link.get(), &information) != 0 &&
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        SetFileInformationByHandle(link.get(), FileDispositionInfo, &removal, sizeof removal) != 0) {
+        return true;
+    }
+    error = "cannot remove the link " + path;
+    return false;
+}
+
+// The last part of a path, after its last separator.
+std::wstring_view lastName(std::wstring_view path) {
+    const std::size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
+}
+
+// True when the open `file` goes by the name `systemPath` ends in. Wine shows a Unix link to a file as that file,
+// and opens what it leads to: then the name differs. (Linked folders on the way do not change the last name.) A
+// file system that cannot name its files (some network shares) passes: Windows itself opened no link.
+bool namedAs(HANDLE file, const std::wstring& systemPath) {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return true;
+        }
+        if (length < name.size()) {
+            name.resize(length);
+            break;
+        }
+        name.resize(length);
+    }
+    const std::wstring_view opened = lastName(name);
+    const std::wstring_view asked = lastName(systemPath);
+    return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), asked.data(),
+                                static_cast<int>(asked.size()), TRUE) == CSTR_EQUAL;
 }
 
 } // namespace
@@ -96,15 +161,22 @@ PartFile::HandlePtr PartFile::createNew(const std::string& path, const std::stri
 
 PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64_t& size, std::string& error) {
     const std::wstring systemPath = detail::systemPath(path);
+    if (!clearAway(systemPath, path, error)) {
+        return nullptr;
+    }
     // OPEN_ALWAYS: what an earlier run left stays; writes go after it (the pointer is moved to the end below).
-    // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing.
+    // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing. OPEN_REPARSE_POINT: a
+    // link made in the moment since the look above is opened itself, not followed, and refused below.
     detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
     if (!file) {
         error = osError("cannot open", path, GetLastError());
         return nullptr;
     }
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || GetFileInformationByHandle(file.get(), &information) == 0 ||
+        (information.dwFileAttributes & notAFile) != 0 || !namedAs(file.get(), systemPath)) {
         error = "not a file: " + path;
         return nullptr;
     }
@@ -120,6 +192,27 @@ PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64
 
 unsigned long PartFile::processId() {
     return GetCurrentProcessId();
+}
+
+std::vector<PartFile::FolderEntry> PartFile::listFolder(const std::string& folder) {
+    struct FindCloser {
+        void operator()(HANDLE find) const { FindClose(find); }
+    };
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found{};
+    const HANDLE first = FindFirstFileExW(detail::systemPath(folder + "/*").c_str(), FindExInfoBasic, &found,
+                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (first == INVALID_HANDLE_VALUE)
+        return entries;
+    const std::unique_ptr<void, FindCloser> search(first);
+    do {
+        const std::wstring_view name = found.cFileName;
+        // A junction or a symbolic link carries the reparse attribute, a folder one the folder attribute too.
+        if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            continue;
+        entries.push_back(FolderEntry{detail::toUtf8(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(first, &found) != 0);
+    return entries;
 }
 
 void PartFile::removeFile(const std::string& path) {

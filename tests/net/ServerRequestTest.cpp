@@ -1,6 +1,8 @@
 // The one request to the launcher server, against a real local server.
 #include "net/ServerRequest.hpp"
 
+#include "net/BuildConfig.hpp"
+
 #include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
 
@@ -23,6 +25,7 @@ struct SeenRequest {
     std::string path;
     std::string query;
     std::string contentType;
+    std::string userAgent;
     std::string body;
 };
 
@@ -37,6 +40,7 @@ protected:
                 m_seen.query = request.target.substr(
                     request.target.find('?') == std::string::npos ? request.target.size() : request.target.find('?'));
                 m_seen.contentType = request.get_header_value("Content-Type");
+                m_seen.userAgent = request.get_header_value("User-Agent");
                 m_seen.body = request.body;
                 ++m_requests;
             }
@@ -74,6 +78,7 @@ TEST_F(ServerRequestTest, SuccessParsesTheBodyAndSendsTheExpectedRequest) {
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.path, "/get_data.php");
     EXPECT_EQ(request.contentType, "application/x-www-form-urlencoded");
+    EXPECT_EQ(request.userAgent, "varnhold-launcher/" + std::to_string(build::launcherVersion));
     EXPECT_TRUE(request.body.empty());
     // "?" then a bare number from 0 to 32767: no name, no equals sign.
     ASSERT_GE(request.query.size(), 2u) << request.query;
@@ -166,35 +171,21 @@ TEST(ServerRequestLimitsTest, SilentServersAndOverlongRepliesAreFailures) {
 #ifdef CPPHTTPLIB_OPENSSL_SUPPORT
 TEST(ServerRequestHttpsTest, CertificatesAreCheckedAgainstTheTrustedOnes) {
     const TempFolder folder;
-    const std::string key = (folder.path() / "key.pem").string();
-    const std::string certificate = (folder.path() / "cert.pem").string();
-    const std::string makeCertificate =
-        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=127.0.0.1 "
-        "-addext subjectAltName=IP:127.0.0.1 -keyout " +
-        key + " -out " + certificate + " 2>/dev/null";
-    ASSERT_EQ(std::system(makeCertificate.c_str()), 0) << makeCertificate;
-
-    httplib::SSLServer server(certificate.c_str(), key.c_str());
-    ASSERT_TRUE(server.is_valid());
-    server.Post("/get_data.php", [](const httplib::Request&, httplib::Response& response) {
+    const std::optional<testing_support::TestCertificate> made = testing_support::makeTestCertificate(folder.path());
+    ASSERT_TRUE(made);
+    LocalServer server(made->certificate, made->key);
+    server.server().Post("/get_data.php", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(R"({"version": 3})", "application/json");
     });
-    const int port = server.bind_to_any_port("127.0.0.1");
-    ASSERT_GT(port, 0);
-    std::thread serving([&server] { server.listen_after_bind(); });
-    while (!server.is_running())
-        std::this_thread::sleep_for(1ms);
-    const std::string base = "https://127.0.0.1:" + std::to_string(port) + "/";
+    ASSERT_TRUE(server.start());
 
     JsonValue document;
-    EXPECT_FALSE(fetchServerData(document, base)) << "an unknown certificate was accepted";
+    EXPECT_FALSE(fetchServerData(document, server.base())) << "an unknown certificate was accepted";
     EXPECT_EQ(document.type(), JsonType::Null);
     ServerRequestOptions trusting;
-    trusting.caFile = certificate;
-    EXPECT_TRUE(fetchServerData(document, base, trusting));
+    trusting.caFile = made->certificate;
+    EXPECT_TRUE(fetchServerData(document, server.base(), trusting));
     EXPECT_EQ(document["version"].asInt(), 3);
-    server.stop();
-    serving.join();
 }
 #endif
 

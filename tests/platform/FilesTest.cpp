@@ -4,6 +4,7 @@
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
 
+#include "support/Links.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -214,6 +215,48 @@ TEST_F(FilesTest, AResumablePartFileOutlivesItsOwnerUntilCommittedOrDiscarded) {
     }
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_EQ(readFile(target), "first half, second half");
+}
+
+TEST_F(FilesTest, APartialNameTakenByALinkOrAFolderIsClearedNotWrittenThrough) {
+    // Links planted under partial names, aimed at the player's own files: the download must neither write into
+    // them nor leave the real name leading to them.
+    const TempFolder outside;
+    outside.write("notes.txt", "the player's own words");
+    const std::vector<std::string> downloads{path("theme.ogg"), path("patch.MPQ"), path("readme.txt")};
+    ASSERT_TRUE(
+        testing_support::makeFileLink((outside.path() / "notes.txt").string(), PartFile::resumePath(downloads[0])));
+    ASSERT_TRUE(testing_support::makeFolderLink(outside.path().string(), PartFile::resumePath(downloads[1])));
+    fs::create_directory(PartFile::resumePath(downloads[2]));
+    for (const std::string& download : downloads) {
+        std::string error;
+        std::optional<PartFile> part = PartFile::resume(download, error);
+        // Wine can neither open a link as itself nor remove one: there the name is refused instead.
+        if (testing_support::underWine() && download != downloads[2]) {
+            EXPECT_FALSE(part) << download;
+            continue;
+        }
+        ASSERT_TRUE(part) << download << ": " << error;
+        EXPECT_EQ(part->size(), 0u) << download;
+        ASSERT_TRUE(part->append("new", 3));
+        ASSERT_TRUE(part->commit()) << part->error();
+        EXPECT_EQ(readFile(download), "new");
+    }
+    EXPECT_EQ(readFile(outside.path() / "notes.txt"), "the player's own words");
+    EXPECT_EQ(entriesIn(outside.path()), 1u);
+    for (const std::string& download : downloads)
+        (void)testing_support::removeLink(PartFile::resumePath(download)); // what Wine left, before the clean-up
+}
+
+TEST_F(FilesTest, TheResumeScanNeverEntersALinkedFolder) {
+    // The clean-up at start removes what the scan finds: through a link it would reach files that are not ours.
+    const TempFolder outside;
+    outside.write("notes.varnhold-partial", "not the launcher's");
+    m_folder.write("Data/patch.MPQ.varnhold-partial", "part");
+    ASSERT_TRUE(testing_support::makeFolderLink(outside.path().string(), path("Data/elsewhere")));
+    EXPECT_EQ(PartFile::findResumable(m_folder.path().generic_string()),
+              std::vector<std::string>{path("Data/patch.MPQ")});
+    // Gone as a link before the folders are cleaned up, which on Windows would follow it.
+    EXPECT_TRUE(testing_support::removeLink(path("Data/elsewhere")));
 }
 
 TEST_F(FilesTest, FreeSpaceIsKnownForAFolderOrAFileAndNotForNothing) {

@@ -2,6 +2,7 @@
 // A resolver that hangs is Linux's own case (linux/DownloaderLinuxTest.cpp).
 #include "sync/Downloader.hpp"
 
+#include "net/BuildConfig.hpp"
 #include "sync/ResumeRecord.hpp"
 
 #include "support/LocalServer.hpp"
@@ -40,6 +41,7 @@ int closedPort() {
 
 constexpr std::size_t bodySize = 700 * 1024;
 constexpr std::size_t announcedSize = 1024 * 1024;
+constexpr std::size_t absurdLength = 1'000'000'000'000'000'000;
 
 std::string randomBody() {
     std::mt19937 engine(42);
@@ -97,6 +99,32 @@ protected:
                                          return !m_release && sink.write(m_body.data() + offset % bodySize, 4096);
                                      });
         });
+        // No length announced: the body ends when the server says so, or (cut) never properly.
+        const auto chunked = [this](bool cut) {
+            return [this, cut](const httplib::Request&, httplib::Response& res) {
+                res.set_chunked_content_provider(
+                    "application/octet-stream", [this, cut](size_t offset, httplib::DataSink& sink) {
+                        const std::size_t end = cut ? bodySize / 2 : bodySize;
+                        if (offset >= end) {
+                            if (!cut)
+                                sink.done();
+                            return !cut;
+                        }
+                        const std::size_t block = std::min<std::size_t>(64 * 1024, end - offset);
+                        return sink.write(m_body.data() + offset, block);
+                    });
+            };
+        };
+        server.Get("/chunked", chunked(false));
+        server.Get("/chunked-cut", chunked(true));
+        // Announces a length no disk holds.
+        server.Get("/huge", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(absurdLength, "application/octet-stream",
+                                     [this](size_t, size_t, httplib::DataSink& sink) {
+                                         sink.write(m_body.data(), 1024);
+                                         return false;
+                                     });
+        });
         // The library would slice bodies by Range itself; these handlers answer Range as the test needs.
         server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
             const_cast<httplib::Request&>(req).ranges.clear();
@@ -138,6 +166,7 @@ protected:
             ++m_requests;
             const std::lock_guard lock(m_mutex);
             m_clientPorts.insert(req.remote_port);
+            m_userAgents.insert(req.get_header_value("User-Agent"));
         });
 
         ASSERT_TRUE(m_server.start());
@@ -235,6 +264,7 @@ protected:
     bool m_ignoreIfRange = false;
     std::vector<std::string> m_ranges; // "Range|If-Range" of each request to /resumable
     std::set<int> m_clientPorts;       // one per connection the clients opened
+    std::set<std::string> m_userAgents;
     TempFolder m_folder;
     LocalServer m_server;
     std::atomic<bool> m_release{false};
@@ -250,6 +280,9 @@ TEST_F(DownloaderTest, WritesTheExactBodyDirectlyOrThroughRedirects) {
         EXPECT_EQ(result.toString(), "downloaded");
     }
     EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"});
+    connectionsAfter(3); // the log line of a request follows its answer
+    const std::lock_guard lock(m_mutex);
+    EXPECT_EQ(m_userAgents, std::set<std::string>{"varnhold-launcher/" + std::to_string(build::launcherVersion)});
 }
 
 TEST_F(DownloaderTest, ServerRefusalsFailWithTheirStatusAndKeepTheOldFile) {
@@ -438,6 +471,65 @@ TEST_F(DownloaderTest, AWholePartialFileIsTakenWithoutItsBytesAgain) {
     EXPECT_EQ(readFile(target()), m_body);
     EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"});
 }
+
+TEST_F(DownloaderTest, ABodyPastItsSizeOrOfAnAbsurdLengthIsAFailedAttemptNotAFullDisk) {
+    m_folder.write("file.bin", "old contents");
+    Downloader downloader(m_stop);
+    const auto fetch = [&](const char* path, std::optional<std::uint64_t> size) {
+        return downloader.fetch(DownloadRequest{url(path), target(), true, {}, md5Hex(m_body), size});
+    };
+    // The list's size caps the body, whether the server announces a greater length or none at all.
+    for (const char* path : {"/body", "/chunked"}) {
+        const DownloadResult result = fetch(path, bodySize - 1);
+        EXPECT_EQ(result.error, DownloadError::Transfer) << path << ": " << result.toString();
+        EXPECT_LT(result.received, bodySize) << path;
+    }
+    // Without a size from the list, a length no disk holds is a lie, not a reason to ask the player for room.
+    const DownloadResult absurd = fetch("/huge", std::nullopt);
+    EXPECT_EQ(absurd.error, DownloadError::Transfer) << absurd.toString();
+    EXPECT_TRUE(readFile(target()) == "old contents") << "the target was replaced";
+    EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"});
+
+    const DownloadResult exact = fetch("/chunked", bodySize);
+    ASSERT_TRUE(exact) << exact.toString();
+    EXPECT_EQ(readFile(target()), m_body);
+}
+
+TEST_F(DownloaderTest, ABodyOfUnknownLengthLeavesNothingToGrowOnAcrossRuns) {
+    // Nothing says where such a body ends, so a part of it is never gone on from: it would only grow.
+    Downloader downloader(m_stop);
+    EXPECT_FALSE(downloader.fetch(DownloadRequest{url("/chunked-cut"), target(), true, {}, md5Hex(m_body)}));
+    EXPECT_TRUE(folderContents().empty());
+    // The list's size bounds it: then the part is kept for the next attempt.
+    EXPECT_FALSE(downloader.fetch(DownloadRequest{url("/chunked-cut"), target(), true, {}, md5Hex(m_body), bodySize}));
+    EXPECT_EQ(partialSize(), bodySize / 2);
+}
+
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+TEST_F(DownloaderTest, AnHttpsDownloadIsNeverRedirectedToPlainHttp) {
+    const std::optional<testing_support::TestCertificate> made = testing_support::makeTestCertificate(m_folder.path());
+    ASSERT_TRUE(made);
+    LocalServer secure(made->certificate, made->key);
+    secure.server().Get("/body", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(m_body, "application/octet-stream");
+    });
+    secure.server().Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/body"); });
+    const std::string plain = url("/body");
+    secure.server().Get("/downgrade",
+                        [&plain](const httplib::Request&, httplib::Response& res) { res.set_redirect(plain); });
+    ASSERT_TRUE(secure.start());
+    DownloadOptions trusting;
+    trusting.caFile = made->certificate;
+
+    const DownloadResult secured = DownloadToFile(secure.base() + "moved", target(), m_stop, trusting);
+    ASSERT_TRUE(secured) << secured.toString();
+    std::filesystem::remove(target());
+    const DownloadResult downgraded = DownloadToFile(secure.base() + "downgrade", target(), m_stop, trusting);
+    EXPECT_EQ(downgraded.error, DownloadError::Transfer) << downgraded.toString();
+    EXPECT_FALSE(std::filesystem::exists(target()));
+    EXPECT_EQ(m_requests, 0) << "the plain http address was asked";
+}
+#endif
 
 TEST_F(DownloaderTest, OneDownloaderKeepsItsConnectionFromFileToFile) {
     constexpr int files = 4;
