@@ -3,6 +3,7 @@
 
 #include "platform/Diagnostics.hpp"
 #include "platform/FileSystem.hpp"
+#include "platform/ThreadPriority.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -78,7 +79,12 @@ void Launcher::startFileSync(std::vector<FileEntry> files) {
     std::stable_partition(files.begin(), files.end(), [](const FileEntry& entry) { return entry.required != 0; });
     m_allDone = false;
     try {
-        m_fileThread = std::thread(&Launcher::fileWorker, this, std::move(files));
+        // Below the window, which must keep its frames and clicks while this worker hashes on every core. The music
+        // worker stays at the window's priority: the audio threads it starts inherit it, and it has little to do.
+        m_fileThread = std::thread([this, files = std::move(files)]() mutable {
+            platform::LowerThreadPriority();
+            fileWorker(std::move(files));
+        });
     } catch (const std::exception& error) {
         platform::Print("Could not start the file worker: %s\n", error.what());
     }
