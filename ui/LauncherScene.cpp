@@ -159,7 +159,7 @@ sf::RenderWindow& LauncherScene::createWindow(float displayScale) {
     if (onDesktop != placed)
         m_window->setPosition(onDesktop);
     m_native = std::make_unique<platform::NativeWindow>(
-        static_cast<std::uintptr_t>(handleNumber(m_window->getSystemHandle())));
+        static_cast<std::uintptr_t>(windowNumber(m_window->getSystemHandle())));
 
     m_closeArea = {size.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
     m_musicArea = {size.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
