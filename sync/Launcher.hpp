@@ -213,9 +213,8 @@ private:
     std::atomic<bool> m_musicWorkerDone{false};
     std::atomic<bool> m_diskFullShown{false}; // the disk-full box is shown once per run, by whichever worker is first
     StopFlag m_stop{false};
-    // The update worker's transfer stops at m_stop too, and when the server sends more than the listed size.
+    // The update worker's transfer stops at m_stop too, and when the player closes the update window.
     StopFlag m_programStop{false};
-    std::atomic<bool> m_programTooLarge{false};
     std::atomic<ProgramDownload> m_programDownload{ProgramDownload::Idle};
 
     std::thread m_musicThread;

@@ -4,10 +4,8 @@
 
 #include "platform/Diagnostics.hpp"
 #include "platform/FileFacts.hpp"
-#include "platform/PartFile.hpp"
 #include "platform/RunningProgram.hpp"
 #include "sync/FileMd5.hpp"
-#include "sync/ResumeRecord.hpp"
 
 #include <exception>
 
@@ -23,11 +21,6 @@ struct ProgramDownloadEnd {
     ProgramDownload outcome = ProgramDownload::Failed;
     ~ProgramDownloadEnd() { state = outcome; }
 };
-
-void discardPartial(const std::string& target) {
-    platform::RemoveFileAt(platform::PartFile::resumePath(target));
-    ResumeRecord::remove(target);
-}
 
 } // namespace
 
@@ -60,14 +53,12 @@ void Launcher::startProgramDownload(ProgramRelease release, std::string target) 
         return;
     }
     m_programStop = false;
-    m_programTooLarge = false;
     {
-        // As a list entry, so that the file worker keeps its partial file for the next start: the record beside it
-        // carries the SHA-256 where a game file's carries its MD5.
+        // As a list entry, so that the file worker keeps its partial file for the next start. No MD5 is listed
+        // for a program: its SHA-256 is checked once the file is whole.
         const std::lock_guard lock(m_mutex);
         m_programFile.location = target;
         m_programFile.URL = release.URL;
-        m_programFile.checksum = release.sha256;
         m_programFile.size = release.size;
     }
     m_programDownload = ProgramDownload::Running;
@@ -102,29 +93,23 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
         platform::Print("Launcher update: cannot remove %s\n", target.c_str());
         return;
     }
-    const std::uint64_t size = release.size.value_or(0);
     const FileEntry entry = programFile();
     expectDownload(entry);
     beginDownload(entry);
 
-    // A server that sends more than the listed size is cut off at once instead of filling the disk.
     Downloader downloader(m_programStop);
-    downloader.setProgressHook([this, size](const TransferProgress& progress) {
-        if (progress.done > size || progress.total > size) {
-            m_programTooLarge = true;
-            m_programStop = true;
-        }
-        reportTransfer(progress.done, progress.total);
-    });
+    downloader.setProgressHook(
+        [this](const TransferProgress& progress) { reportTransfer(progress.done, progress.total); });
     Backoff backoff(m_retryFirst, m_retryCap);
     DownloadResult result;
     for (int attempt = 1; attempt <= maxProgramAttempts; ++attempt) {
-        // A part begun for another build (another SHA-256 in its record) is not resumed.
+        // The listed size caps the body: a server that sends more is cut off instead of filling the disk.
         result = downloader.fetch({.url = release.URL,
                                    .target = target,
                                    .resumable = true,
                                    .address = release.URL,
-                                   .checksum = release.sha256});
+                                   .checksum = {},
+                                   .size = release.size});
         if (result || m_programStop)
             break;
         platform::Print("Download failed: %s\n", result.toString().c_str());
@@ -132,12 +117,6 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
             break;
     }
     endDownload(static_cast<bool>(result));
-    if (m_programTooLarge) {
-        platform::Print("Launcher update: %s sends more than the %llu bytes listed\n", release.URL.c_str(),
-                        static_cast<unsigned long long>(size));
-        discardPartial(target);
-        return;
-    }
     if (!result) {
         end.outcome = m_programStop ? ProgramDownload::Stopped : ProgramDownload::Failed;
         return;
