@@ -1,0 +1,99 @@
+# The steps of the interrupted-update scenarios, for both builds. Each start is cut off at the next point where the
+# update leaves something on disk, as a kill or a power cut would cut it: a kill during the download, then a stop
+# (VARNHOLD_UPDATE_STOP_AT) after each later step of the old build and of the new one. Each start begins with what
+# the one before left, so each is also the start after an interruption; after each, a whole launcher carries the
+# program's name, and the last start ends in version 4's window with nothing left. Sourced by a scenario once
+# update.sh and the X server are set up.
+
+# Slowed at first, so that the download can be killed halfway.
+start_server "$WORK/document.json" 4096
+SERVER_PID=${PIDS[-1]}
+serve_release "$NEXT_LAUNCHER"
+write_update_document 4
+PARTIAL="$PROGRAM.new.varnhold-partial"
+
+# stopped_at STEP EXIT_CODE: starts the launcher stopping at STEP and checks how the old build ended; the new build
+# the old one started, if any, is waited for. Sets LEFT to what is beside the program afterwards.
+stopped_at() {
+    VARNHOLD_UPDATE_STOP_AT=$1 start_launcher
+    wait_exit 90
+    [ "$EXIT_CODE" = "$2" ] || fail "$1: the old build ended with $EXIT_CODE, expected $2"
+    for pid in $(pgrep -f -- "$PROGRAM_NAME.new $UPDATE_TRIAL_ARGUMENT" || true); do wait_gone "$pid" 60; done
+    LEFT=$(left_behind)
+    is_program "$NEXT_LAUNCHER" || is_program "$OLD_LAUNCHER" || fail "$1: the program is neither build"
+    if is_program "$NEXT_LAUNCHER"; then HOLDS="version 4"; else HOLDS="version 3"; fi
+}
+
+# last_start_is_version_4 HOW: whatever is in the game folder, started, ends in version 4's window, nothing left.
+last_start_is_version_4() {
+    start_launcher
+    local deadline=$((SECONDS + 90))
+    until grep -q "runs in this one's place\|^window: " "$WORK/launcher.out"; do
+        [ $SECONDS -lt $deadline ] || fail "$1: the next start reached no window"
+        sleep 0.1
+    done
+    if grep -q "runs in this one's place" "$WORK/launcher.out"; then
+        wait_exit 30
+        adopt_new_launcher 60
+        close_adopted
+    else
+        grep -q "^Launcher version 4" "$WORK/launcher.out" || fail "$1: the next start is not version 4"
+        WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "$1: version 4 reached no window"
+        close_window
+    fi
+    is_program "$NEXT_LAUNCHER" || fail "$1: the program is not the new build after the next start"
+    [ -z "$(left_behind)" ] || fail "$1: left beside the program after the next start: $(left_behind)"
+}
+
+# 1. Killed during the download.
+install_old_launcher
+start_launcher
+WINDOW=$(wait_window "Varnhold Launcher Update" 60) || fail "no update window during the download"
+wait_output "Status: Updating the launcher ..." 10
+deadline=$((SECONDS + 60))
+until [ "$(stat -c %s "$PARTIAL" 2>/dev/null || echo 0)" -gt $((2 * 1024 * 1024)) ]; do
+    [ $SECONDS -lt $deadline ] || fail "the download did not get going"
+    sleep 0.05
+done
+kill -9 "$LAUNCHER_PID"
+wait "$LAUNCHER_PID" 2>/dev/null || true
+kept=$(stat -c %s "$PARTIAL")
+is_program "$OLD_LAUNCHER" || fail "kill during the download: the program changed"
+note "killed during the download: $PROGRAM_NAME is version 3, beside it: $(left_behind)"
+
+# 2. The next start goes on from the part kept, and is stopped once the download is whole and checked.
+stopped_at downloaded 86
+resumed=$(grep -o 'release\.bin 206 [0-9]* range=bytes=[0-9]*' "$WORK/server.out" | tail -n1 | sed 's/.*bytes=//')
+[ -n "$resumed" ] && [ "$resumed" -ge "$kept" ] || fail "the download was not resumed from the $kept bytes kept"
+note "resumed from byte $resumed, stopped after 'downloaded': $PROGRAM_NAME is $HOLDS, beside it: $LEFT"
+
+# 3. The whole download is taken without asking the server again; stopped once it is ready to start.
+asked=$(release_requests)
+stopped_at prepared 86
+[ "$(release_requests)" = "$asked" ] || fail "prepared: the whole download was fetched again"
+note "stopped after 'prepared': $PROGRAM_NAME is $HOLDS, beside it: $LEFT"
+
+# 4. The new build stops once it has written its sign, before it took the name: the old one, seeing the sign, ended.
+stopped_at signed 0
+note "stopped after 'signed': $PROGRAM_NAME is $HOLDS, beside it: ${LEFT:-nothing}"
+
+# 5. The new build stops right after it took the program's name.
+stopped_at replaced 0
+[ "$HOLDS" = "version 4" ] || fail "replaced: the program is not the new build"
+note "stopped after 'replaced': $PROGRAM_NAME is $HOLDS, beside it: ${LEFT:-nothing}"
+last_start_is_version_4 "replaced"
+note "the next start: version 4's window, nothing beside the program"
+
+# 6. The old build stops right after it started the new one, which goes on alone, shows itself and takes the name.
+install_old_launcher
+VARNHOLD_UPDATE_STOP_AT=started start_launcher
+wait_exit 90
+[ "$EXIT_CODE" = 86 ] || fail "started: the old build ended with $EXIT_CODE"
+adopt_new_launcher 60
+for _ in $(seq 100); do is_program "$NEXT_LAUNCHER" && break; sleep 0.1; done
+is_program "$NEXT_LAUNCHER" || fail "started: the new build did not take the program's name"
+LEFT=$(left_behind)
+close_adopted
+note "stopped after 'started': version 4 runs alone as $PROGRAM_NAME, beside it: $LEFT"
+last_start_is_version_4 "started"
+note "the next start: version 4's window, nothing beside the program"
