@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string_view>
 
-int launcherMain(int argc, char** argv, int version) {
+int launcherMain(int argc, char** argv, int version, std::span<const std::string_view> signingKeys) {
     // Diagnostic lines go out whole as they happen, also into a file or a pipe, and are not lost if the process is
     // ended.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -22,6 +22,7 @@ int launcherMain(int argc, char** argv, int version) {
     std::streambuf* const graphicsErrors = sf::err().rdbuf(platform::ErrorLineStream().rdbuf());
     LaunchOptions options;
     options.version = version;
+    options.signingKeys = signingKeys;
     // The one argument the launcher knows; a player starts it with none.
     options.updateTrial = std::any_of(argv + std::min(argc, 1), argv + argc, [](const char* argument) {
         return std::string_view(argument) == updateTrialArgument;

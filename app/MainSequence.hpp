@@ -3,10 +3,13 @@
 
 #include "app/PlaySequence.hpp"
 #include "app/Services.hpp"
+#include "net/DocumentTrust.hpp"
 #include "ui/LinkAddresses.hpp"
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Launcher;
@@ -16,8 +19,9 @@ struct StartupPlan {
     std::string announcement;
     std::vector<std::string> realmLines;
     std::string languageCode; // the server's "lang", deciding how the announcement is drawn
-    LinkAddresses links;
+    LinkAddresses links;      // the web addresses the link buttons open; empty for a refused one
     PlayContext play;
+    DocumentTrust trust; // whether the document was signed; only a verified one may ask for more than today's
 };
 
 /// The launcher's own version; a server "version" above it stops this launcher.
@@ -27,6 +31,7 @@ inline constexpr int LauncherVersion = 3;
 struct LaunchOptions {
     int version = LauncherVersion; // the version this build goes by (a test build claims a newer one)
     bool updateTrial = false;      // started by an older launcher that waits for this one to show itself
+    std::span<const std::string_view> signingKeys; // the minisign public keys built in; none: nothing is checked
 };
 
 /// How start-up ended.
@@ -39,14 +44,16 @@ struct StartupResult {
 /// trying a server before they build their own launcher, and the tests).
 [[nodiscard]] std::string serverAddress();
 
-/// Everything before the window: fetch and read the document, take an update it offers, start the workers, check
-/// version and folder, for a launcher of `ownVersion`.
+/// Everything before the window: fetch the document, and with a signing key check its signature before anything
+/// reads it; read it, take an update it offers, start the workers, check version and folder, for a launcher of
+/// `ownVersion`.
 [[nodiscard]] StartupResult runStartup(Launcher& launcher, const Services& services, const std::string& address,
-                                       int ownVersion = LauncherVersion);
+                                       const SigningPolicy& signing = {}, int ownVersion = LauncherVersion);
 
 /// The whole run; the process exit code (0 after a normal close or a hand-over to a newer launcher, 1 after an
 /// early stop).
 [[nodiscard]] int runLauncher(const LaunchOptions& options);
 
-/// The program's entry, for a build that goes by `version`: the run log, the command line, then runLauncher.
-[[nodiscard]] int launcherMain(int argc, char** argv, int version);
+/// The program's entry, for a build that goes by `version` with the minisign public keys `signingKeys` (none:
+/// documents are not checked): the run log, the command line, then runLauncher.
+[[nodiscard]] int launcherMain(int argc, char** argv, int version, std::span<const std::string_view> signingKeys);

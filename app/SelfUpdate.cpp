@@ -55,8 +55,8 @@ void reportChoice(UpdateChoice choice, const LauncherUpdate& offer, const Docume
     switch (choice) {
     case UpdateChoice::Unsigned:
         platform::Print("Launcher update to version %d ignored: %s\n", offer.version,
-                        trust.keyBuiltIn ? "the server document's signature did not verify"
-                                         : "this launcher was built without a signing key");
+                        trust.problem == TrustProblem::NoKey ? "this launcher was built without a signing key"
+                                                             : "the server document's signature did not verify");
         break;
     case UpdateChoice::NotNewer:
         // The same version is what every start after an update sees: only an older one is worth a line.
@@ -100,7 +100,8 @@ UpdateFiles::UpdateFiles(const std::string& programPath)
 UpdateChoice chooseUpdate(const LauncherUpdate& offer, const DocumentTrust& trust, int ownVersion) {
     if (offer.version <= 0)
         return UpdateChoice::NoOffer;
-    if (!trust.keyBuiltIn || !trust.verified)
+    // A build without a key has nothing verified: its trust says NoKey.
+    if (!trust.verified())
         return UpdateChoice::Unsigned;
     if (offer.version <= ownVersion)
         return UpdateChoice::NotNewer;

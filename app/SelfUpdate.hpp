@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/ServerDocument.hpp"
+#include "net/DocumentTrust.hpp"
 #include "platform/RunningProgram.hpp"
 
 #include <chrono>
@@ -12,12 +13,6 @@
 #include <string>
 
 class Launcher;
-
-/// What the signature check found about this start's server document.
-struct DocumentTrust {
-    bool keyBuiltIn = false; // the build carries a signing key
-    bool verified = false;   // and the document's signature checked out against it
-};
 
 /// Whether an offered update is taken, and why not.
 enum class UpdateChoice {

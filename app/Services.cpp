@@ -11,6 +11,7 @@ Services Services::platform() {
         return platform::AskYesNo(caption, text);
     };
     services.openTarget = [](const std::string& target) { return platform::OpenTarget(target); };
+    services.openAddress = [](const std::string& address) { return platform::OpenAddress(address); };
     services.updateLauncher = ::updateLauncher;
     return services;
 }

@@ -6,7 +6,7 @@
 #include "platform/DiskSpace.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
-#include "sync/Md5Digest.hpp"
+#include "sync/FileDigest.hpp"
 #include "sync/PipelinedWriter.hpp"
 #include "sync/ResumeRecord.hpp"
 
@@ -169,7 +169,7 @@ bool isHttps(std::string_view url) {
 struct Transfer {
     const DownloadRequest* request = nullptr;
     platform::PartFile* file = nullptr;
-    std::optional<Md5Digest>* digest = nullptr;
+    std::optional<FileDigest>* digest = nullptr;
     const StopFlag* stop = nullptr;
     const ProgressHook* progress = nullptr;
     CURL* easy = nullptr;
@@ -232,7 +232,7 @@ struct Transfer {
                 writeFailed = true;
                 return false;
             }
-            digest->emplace();
+            digest->emplace(!request->sha256.empty());
             offset = 0;
             curl_off_t length = -1;
             curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -358,7 +358,7 @@ int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // Feeds the bytes already in a partial file to `digest`, once, before the transfer appends to them.
-bool hashExisting(const platform::PartFile& file, Md5Digest& digest) {
+bool hashExisting(const platform::PartFile& file, FileDigest& digest) {
     int error = 0;
     std::optional<platform::InputFile> input = platform::InputFile::open(file.path(), error);
     if (!input)
@@ -443,8 +443,8 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
 
     // A partial file is only worth going on from when it was begun for this same address and checksum, and its
     // bytes can be read back into the digest.
-    std::optional<Md5Digest> digest;
-    digest.emplace();
+    std::optional<FileDigest> digest;
+    digest.emplace(!request.sha256.empty());
     std::string knownValidator;
     if (file->size() > 0) {
         const std::optional<ResumeRecord> record = ResumeRecord::load(request.target);
@@ -456,7 +456,7 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         } else if (!file->restart()) {
             return failure(DownloadError::LocalFile, file->error());
         } else {
-            digest.emplace();
+            digest.emplace(!request.sha256.empty());
         }
     }
     const std::uint64_t resumedFrom = file->size();
@@ -567,7 +567,7 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
             if (pass > 0 || !file->restart()) {
                 return withCounts(failure(DownloadError::Transfer, "the server's answer does not fit the file"));
             }
-            digest.emplace();
+            digest.emplace(!request.sha256.empty());
             knownValidator.clear();
             continue;
         }
@@ -593,7 +593,9 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         }
         DownloadResult done;
         done.httpStatus = status;
-        done.md5 = digest->hex();
+        FileDigests digests = digest->finish();
+        done.md5 = std::move(digests.md5);
+        done.sha256 = std::move(digests.sha256);
         done.resumedFrom = resumedFrom;
         done.received = received;
         // Wrong bytes never take the file's name, where they might be run or loaded; nor are they gone on from. An
@@ -601,6 +603,12 @@ DownloadResult Downloader::fetch(const DownloadRequest& request) {
         if (!request.checksum.empty() && done.md5 != request.checksum) {
             done.error = DownloadError::ChecksumMismatch;
             done.detail = "MD5 " + done.md5 + ", the list says " + request.checksum;
+            return giveUp(std::move(done), false);
+        }
+        // The same for a SHA-256 the list gives: bytes with the listed MD5 may still be another file made to have it.
+        if (!request.sha256.empty() && done.sha256 != request.sha256) {
+            done.error = DownloadError::ChecksumMismatch;
+            done.detail = "SHA-256 " + done.sha256 + ", the list says " + request.sha256;
             return giveUp(std::move(done), false);
         }
         if (!file->commit()) {

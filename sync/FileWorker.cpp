@@ -57,20 +57,25 @@ std::vector<Step> planSteps(const std::vector<FileEntry>& files, bool fullGameDo
 
 // The lines VerifyFile prints, printed by the worker in list order although the file was read ahead, so that
 // whoever watches the output sees each file's lines together.
-bool reportCheck(const FileCheck& check, const std::string& fullPath, const std::string& checksum) {
-    if (check.md5.empty())
+bool reportCheck(const FileCheck& check, const std::string& fullPath, const FileEntry& entry) {
+    const FileDigests& found = check.digests;
+    if (found.md5.empty())
         return false;
     if (check.fromCache) {
         platform::Print("MD5 from the verification cache !\n");
     } else {
         platform::Print("Calc MD5 !\n");
-        platform::Print("MD5 hash of file %s is: %s\n", fullPath.c_str(), check.md5.c_str());
+        platform::Print("MD5 hash of file %s is: %s\n", fullPath.c_str(), found.md5.c_str());
+        if (!found.sha256.empty())
+            platform::Print("SHA-256 hash of file %s is: %s\n", fullPath.c_str(), found.sha256.c_str());
     }
-    platform::Print("Server MD5: %s!\n", checksum.c_str());
-    platform::Print("Client MD5: %s!\n", check.md5.c_str());
-    if (check.md5 != checksum)
+    platform::Print("Server MD5: %s!\n", entry.checksum.c_str());
+    platform::Print("Client MD5: %s!\n", found.md5.c_str());
+    if (found.md5 != entry.checksum)
         return false;
     platform::Print("MD5 Valid !\n");
+    if (!CheckSha256(found.sha256, entry.sha256))
+        return false;
     platform::Print("Files is OK \n");
     return true;
 }
@@ -78,14 +83,14 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
 } // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                              std::string& fullPath, Backoff& backoff, Downloader& downloader,
-                              std::optional<std::uint64_t> size) {
+                              std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
+                              std::optional<std::uint64_t> size, const std::string& sha256) {
     const auto [base, path] = SplitUrl(url);
     const std::string statusBefore = statusText();
     int failures = 0;
     bool toldWhy = false;
     for (;;) {
-        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size);
+        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size, sha256);
         if (outcome)
             break;
         if (m_stop)
@@ -96,13 +101,15 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
             continue;
         if (outcome.failure == SyncFailure::DiskFull) {
             // Failed writes would not make room: wait for the player to, then go on from the partial file.
-            setStatus(status::diskFull);
-            toldWhy = true;
-            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort))
+            if (report == FailureReport::ToPlayer) {
+                setStatus(status::diskFull);
+                toldWhy = true;
+            }
+            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort, report))
                 return false;
             continue;
         }
-        if (++failures >= failuresBeforeReason) {
+        if (++failures >= failuresBeforeReason && report == FailureReport::ToPlayer) {
             if (const TextPair* reason = failureText(outcome.failure)) {
                 setStatus(*reason);
                 toldWhy = true;
@@ -119,26 +126,29 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
     return true;
 }
 
-FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& checksum) {
+FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& checksum, const std::string& sha256) {
     const std::optional<platform::FileFacts> before = platform::ReadFileFacts(fullPath);
     if (!before)
         return {}; // missing, or no plain file: the worker's own check finds out and downloads
     if (!m_fullCheck) {
-        std::string cached;
+        FileDigests cached;
         {
             const std::lock_guard lock(m_verifiedMutex);
             cached = m_verified.lookup(fullPath, *before);
         }
-        if (!cached.empty() && cached == checksum)
-            return {cached, true};
+        // A record without the SHA-256 the list now asks for is no answer: the file is read again for it.
+        if (cached.match(checksum, sha256))
+            return {std::move(cached), true};
     }
     const VerificationCache::Clock::time_point readAt = VerificationCache::Clock::now();
-    std::string md5 = hashFile(fullPath).hex;
-    // A file written while it was read has no one MD5: neither the result nor a record can be trusted.
-    const bool unchanged = platform::ReadFileFacts(fullPath) == before;
+    FileHash hash = hashFile(fullPath, {}, !sha256.empty());
+    // A file written while it was read has no one digest: neither the result nor a record can be trusted.
+    FileDigests digests;
+    if (platform::ReadFileFacts(fullPath) == before)
+        digests = {std::move(hash.hex), std::move(hash.sha256)};
     const std::lock_guard lock(m_verifiedMutex);
-    m_verified.record(fullPath, *before, unchanged ? md5 : std::string(), readAt);
-    return {unchanged ? std::move(md5) : std::string(), false};
+    m_verified.record(fullPath, *before, digests, readAt);
+    return {std::move(digests), false};
 }
 
 void Launcher::saveVerificationCache() {
@@ -185,9 +195,9 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
             jobEntries.size(),
             [&](std::size_t job) {
                 const FileEntry& entry = files[jobEntries[job]];
-                FileCheck check = checkFile(checkedPaths[job], entry.checksum);
+                FileCheck check = checkFile(checkedPaths[job], entry.checksum, entry.sha256);
                 // Found early, so that the window can count the files and bytes ahead before they download.
-                if (check.md5 != entry.checksum)
+                if (!check.digests.match(entry.checksum, entry.sha256))
                     expectDownload(entry);
                 return check;
             },
@@ -232,7 +242,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     const std::optional<FileCheck> check = checks.await(*step.checkJob);
                     if (!check)
                         return false;
-                    valid = reportCheck(*check, fullPath, entry.checksum);
+                    valid = reportCheck(*check, fullPath, entry);
                 }
                 if (!valid) {
                     // What was checked so far survives a crash during a long download.
@@ -245,7 +255,7 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                     if (downloads)
                         beginDownload(entry);
                     const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff,
-                                                       downloader, entry.size);
+                                                       downloader, FailureReport::ToPlayer, entry.size, entry.sha256);
                     if (downloads)
                         endDownload(synced);
                     if (!synced)

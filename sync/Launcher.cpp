@@ -193,11 +193,22 @@ bool Launcher::waitForMusicWorker(std::chrono::milliseconds timeout) const {
 
 bool Launcher::insideGameFolder(const std::string& location) const {
     // A server list must not reach outside the game folder ("../../.bashrc", "/etc/x"); an empty location has no
-    // file of its own and would name the game folder itself.
-    if (location.empty())
+    // file of its own and would name the game folder itself. A share or a device is refused by its text before
+    // anything asks the file system about it: Windows would send the player's credentials to the host.
+    if (location.empty() || platform::IsNetworkOrDevicePath(location))
         return false;
     const std::string full = platform::FullPath(location);
     return !full.empty() && platform::IsInsideFolder(full, m_gameFolder);
+}
+
+bool Launcher::pathAllowed(std::string_view key, const std::string& path) const {
+    if (path.empty())
+        return false;
+    if (insideGameFolder(path))
+        return true;
+    platform::Print("Refused \"%.*s\" outside the game folder: %s\n", static_cast<int>(key.size()), key.data(),
+                    path.c_str());
+    return false;
 }
 
 bool Launcher::locationAllowed(const std::string& location) const {

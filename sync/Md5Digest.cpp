@@ -2,16 +2,16 @@
 // providers (CNG, CryptoAPI) run slower than this under Wine.
 #include "sync/Md5Digest.hpp"
 
-#include "sync/DigestBlocks.hpp"
-
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
-constexpr std::size_t blockSize = DigestBlocks::blockSize;
+constexpr std::size_t blockSize = 64;
+constexpr std::size_t lengthOffset = blockSize - 8; // where the message length goes in the last block
 constexpr std::size_t digestSize = 16;
 constexpr std::array<std::uint32_t, 4> initialState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
 
@@ -134,10 +134,10 @@ void compress(std::array<Word, 4>& state, const unsigned char* data, std::size_t
 
 struct Md5Digest::Context {
     std::array<Word, 4> state = initialState;
-    DigestBlocks blocks;
+    std::uint64_t length = 0; // bytes added so far; the format counts bits modulo 2^64
+    std::array<unsigned char, blockSize> pending{};
+    std::size_t pendingSize = 0;
     bool finished = false;
-
-    void compressBlocks(const unsigned char* data, std::size_t count) { compress(state, data, count); }
 };
 
 Md5Digest::Md5Digest() : m_context(std::make_unique<Context>()) {}
@@ -153,9 +153,24 @@ bool Md5Digest::update(const void* data, std::size_t size) {
     if (context.finished) {
         return false;
     }
-    context.blocks.add(
-        static_cast<const unsigned char*>(data), size,
-        [&context](const unsigned char* blocks, std::size_t count) { context.compressBlocks(blocks, count); });
+    auto bytes = static_cast<const unsigned char*>(data);
+    context.length += size;
+    if (context.pendingSize > 0) {
+        const std::size_t taken = std::min(size, blockSize - context.pendingSize);
+        std::memcpy(context.pending.data() + context.pendingSize, bytes, taken);
+        context.pendingSize += taken;
+        bytes += taken;
+        size -= taken;
+        if (context.pendingSize < blockSize) {
+            return true;
+        }
+        compress(context.state, context.pending.data(), 1);
+        context.pendingSize = 0;
+    }
+    // Whole blocks straight from the caller's buffer: no copy on the path large reads take.
+    compress(context.state, bytes, size / blockSize);
+    context.pendingSize = size % blockSize;
+    std::memcpy(context.pending.data(), bytes + size - context.pendingSize, context.pendingSize);
     return true;
 }
 
@@ -166,9 +181,20 @@ std::string Md5Digest::hex() {
     }
     context.finished = true;
 
-    context.blocks.finish(std::endian::little, [&context](const unsigned char* blocks, std::size_t count) {
-        context.compressBlocks(blocks, count);
-    });
+    // Padding: one 1 bit, zeros up to 8 bytes short of a block, then the length in bits, little-endian.
+    const std::uint64_t bits = context.length * 8;
+    context.pending[context.pendingSize++] = 0x80;
+    if (context.pendingSize > lengthOffset) {
+        std::fill(context.pending.begin() + static_cast<std::ptrdiff_t>(context.pendingSize), context.pending.end(), 0);
+        compress(context.state, context.pending.data(), 1);
+        context.pendingSize = 0;
+    }
+    std::fill(context.pending.begin() + static_cast<std::ptrdiff_t>(context.pendingSize),
+              context.pending.begin() + lengthOffset, 0);
+    for (std::size_t i = 0; i < 8; ++i) {
+        context.pending[lengthOffset + i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
+    compress(context.state, context.pending.data(), 1);
 
     std::string text;
     text.reserve(2 * digestSize);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-PipelinedWriter::PipelinedWriter(platform::PartFile& file, Md5Digest& digest)
+PipelinedWriter::PipelinedWriter(platform::PartFile& file, FileDigest& digest)
     : m_file(file), m_digest(digest), m_thread([this] {
           platform::LowerThreadPriority(); // hashing beside a download, below the window as the other workers
           run();

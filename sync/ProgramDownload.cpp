@@ -34,10 +34,10 @@ bool ProgramFileMatches(const std::string& path, const ProgramRelease& release) 
                         static_cast<unsigned long long>(release.size.value_or(0)));
         return false;
     }
-    const FileHash hash = hashFileSha256(path);
-    if (hash.hex != release.sha256) {
+    const FileHash hash = hashFile(path, {}, true);
+    if (hash.failure != HashFailure::None || hash.sha256 != release.sha256) {
         platform::Print("Launcher update: SHA-256 of %s is %s, the server lists %s\n", path.c_str(),
-                        hash.failure == HashFailure::None ? hash.hex.c_str() : hash.describe(path).c_str(),
+                        hash.failure == HashFailure::None ? hash.sha256.c_str() : hash.describe(path).c_str(),
                         release.sha256.c_str());
         return false;
     }

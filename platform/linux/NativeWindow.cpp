@@ -7,9 +7,11 @@
 #include <X11/Xlib.h> // types only: this file is compiled apart, so its macros reach no other source
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 namespace platform {
 
@@ -60,6 +62,57 @@ float fromResources() {
     return static_cast<float>(std::strtod(dpi.c_str(), nullptr)) / ordinaryDpi;
 }
 
+// How long the window may take to reach the X server through the graphics library's connection.
+constexpr auto windowArrivalLimit = std::chrono::seconds(2);
+constexpr auto windowArrivalPoll = std::chrono::milliseconds(5);
+
+// Errors of X requests made while a CaughtXErrors is alive (main thread only, as every X call of the launcher).
+int caughtErrors = 0;
+int countError(Display*, XErrorEvent*) {
+    ++caughtErrors;
+    return 0;
+}
+
+// Our requests name a window that another connection, the graphics library's, creates and destroys. The server may
+// read ours before it has read that window's creation (on a busy machine it did), and Xlib's default handler ends the
+// whole process on the error that gives. While one of these lives, errors are counted instead; it waits for the
+// server's answer to everything sent before it goes, so no error of ours arrives after the old handler is back.
+class CaughtXErrors {
+public:
+    using Handler = int (*)(Display*, XErrorEvent*);
+
+    explicit CaughtXErrors(const detail::X11Connection& connection)
+        : m_display(static_cast<Display*>(connection.get())),
+          m_setHandler(detail::x11Function<Handler (*)(Handler)>(connection, "XSetErrorHandler")),
+          m_sync(detail::x11Function<int (*)(Display*, int)>(connection, "XSync")) {
+        caughtErrors = 0;
+        if (m_setHandler != nullptr)
+            m_previous = m_setHandler(&countError);
+    }
+    ~CaughtXErrors() {
+        if (m_sync != nullptr)
+            m_sync(m_display, False);
+        if (m_setHandler != nullptr)
+            m_setHandler(m_previous);
+    }
+    CaughtXErrors(const CaughtXErrors&) = delete;
+    CaughtXErrors& operator=(const CaughtXErrors&) = delete;
+
+    /// False when no handler could be set: then requests that may fail must not be made at all.
+    [[nodiscard]] bool active() const noexcept { return m_setHandler != nullptr && m_sync != nullptr; }
+    /// True when a request made so far failed; waits for the server's answers first.
+    [[nodiscard]] bool failed() const {
+        m_sync(m_display, False);
+        return caughtErrors > 0;
+    }
+
+private:
+    Display* m_display;
+    Handler (*m_setHandler)(Handler);
+    int (*m_sync)(Display*, int);
+    Handler m_previous = nullptr;
+};
+
 } // namespace
 
 float DisplayScale() {
@@ -100,11 +153,27 @@ NativeWindow::NativeWindow(std::uintptr_t handle) : m_state(std::make_unique<Sta
     const auto changeProperty = detail::x11Function<ChangeProperty>(state.connection, "XChangeProperty");
     if (internAtom == nullptr || changeProperty == nullptr || state.flush == nullptr)
         return;
+    if (state.attributes == nullptr)
+        return;
+    // The hints go on once the server knows the window; a window that never arrives keeps the library's.
+    const auto limit = std::chrono::steady_clock::now() + windowArrivalLimit;
+    for (;;) {
+        const CaughtXErrors errors(state.connection);
+        if (!errors.active())
+            return;
+        XWindowAttributes attributes;
+        std::memset(&attributes, 0, sizeof attributes);
+        if (state.attributes(state.display(), state.window, &attributes) != 0 && !errors.failed())
+            break;
+        if (std::chrono::steady_clock::now() >= limit)
+            return;
+        std::this_thread::sleep_for(windowArrivalPoll);
+    }
+    const CaughtXErrors errors(state.connection);
     const Atom motif = internAtom(state.display(), "_MOTIF_WM_HINTS", False);
     const MotifHints hints;
     changeProperty(state.display(), state.window, motif, motif, 32, PropModeReplace,
                    reinterpret_cast<const unsigned char*>(&hints), motifHintsFields);
-    state.flush(state.display());
 }
 
 NativeWindow::~NativeWindow() = default;
@@ -115,6 +184,9 @@ void NativeWindow::minimise() {
         return;
     // A request to the window manager (WM_CHANGE_STATE to the root window): it unmaps the window and shows it in
     // its task list, and a click there maps it again.
+    const CaughtXErrors errors(state.connection);
+    if (!errors.active())
+        return;
     state.iconify(state.display(), state.window, state.defaultScreen(state.display()));
     state.flush(state.display());
 }
@@ -123,10 +195,13 @@ bool NativeWindow::hidden() const {
     const State& state = *m_state;
     if (state.attributes == nullptr)
         return false;
+    const CaughtXErrors errors(state.connection);
+    if (!errors.active())
+        return false;
     XWindowAttributes attributes;
     std::memset(&attributes, 0, sizeof attributes);
     // Unmapped when minimised; a window whose answer fails is taken as shown, which only costs drawing.
-    if (state.attributes(state.display(), state.window, &attributes) == 0)
+    if (state.attributes(state.display(), state.window, &attributes) == 0 || errors.failed())
         return false;
     return attributes.map_state != IsViewable;
 }

@@ -54,12 +54,15 @@ std::optional<platform::StartedProgram> startChild(const std::string& program, c
 }
 
 TEST(SelfUpdate, OnlyANewerCompleteOfferOfAVerifiedDocumentIsTaken) {
-    const DocumentTrust verified{true, true};
+    DocumentTrust verified;
+    verified.problem = TrustProblem::None;
+    DocumentTrust notVerified;
+    notVerified.problem = TrustProblem::BadSignature;
     const LauncherUpdate offer{4, {"http://h.example/new", 1000, std::string(64, 'a')}};
     EXPECT_EQ(chooseUpdate(offer, verified, 3), UpdateChoice::Take);
     EXPECT_EQ(chooseUpdate({}, verified, 3), UpdateChoice::NoOffer);
     EXPECT_EQ(chooseUpdate(offer, {}, 3), UpdateChoice::Unsigned) << "a build without a key";
-    EXPECT_EQ(chooseUpdate(offer, {true, false}, 3), UpdateChoice::Unsigned) << "a signature that did not verify";
+    EXPECT_EQ(chooseUpdate(offer, notVerified, 3), UpdateChoice::Unsigned) << "a signature that did not verify";
     EXPECT_EQ(chooseUpdate(offer, verified, 4), UpdateChoice::NotNewer) << "the same version";
     EXPECT_EQ(chooseUpdate(offer, verified, 5), UpdateChoice::NotNewer) << "never a downgrade";
     for (ProgramRelease program : {ProgramRelease{"", 1000, std::string(64, 'a')},

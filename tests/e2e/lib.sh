@@ -295,6 +295,13 @@ GAMESCRIPT
     chmod +x "$GAME/start-game"
 }
 
+# plant_program NAME: a program in the game folder, as a download or an unpacked archive could put there, that
+# creates $WORK/planted-ran when it runs.
+plant_program() {
+    printf '#!/bin/sh\ntouch "%s/planted-ran"\n' "$WORK" >"$GAME/$1"
+    chmod +x "$GAME/$1"
+}
+
 # make_served NAME KIB: a file of random bytes among the server's files.
 make_served() {
     mkdir -p "$(dirname "$WORK/files/$1")"

@@ -1,10 +1,30 @@
 # Shared steps of the self-update scenarios, for both builds: the launcher copied into the game folder as a player
-# has it, the next version (or another program) served as the update, the document that offers it, and what an
-# update left in the game folder. Sourced after lib.sh (or winelib.sh), whose LAUNCHER is the build to update unless
-# OLD_LAUNCHER names another; NEXT_LAUNCHER is the next version's build.
+# has it, the next version (or another program) served as the update, the document that offers it, signed by the
+# tests' keys, and what an update left in the game folder. Sourced after lib.sh (or winelib.sh). The build to update
+# is the launcher with the tests' keys built in (made with them by minisign while the tests were built), the next
+# version's build the same launcher going by the next version.
 
-OLD_LAUNCHER=${OLD_LAUNCHER:-$LAUNCHER}
-: "${NEXT_LAUNCHER:?the build of the next version}"
+KEYS="$BUILD/tests/signing"
+# The launcher as built without a key, which keeps today's way.
+KEYLESS_LAUNCHER=$LAUNCHER
+case $LAUNCHER in
+*.exe) EXE=.exe ;;
+*) EXE="" ;;
+esac
+OLD_LAUNCHER="$BUILD/tests/varnhold-launcher-signed$EXE"
+NEXT_LAUNCHER="$BUILD/tests/varnhold-launcher-next$EXE"
+command -v minisign >/dev/null && [ -r "$KEYS/current.sec" ] || { echo "no minisign or no test keys"; exit 77; }
+[ -e "$OLD_LAUNCHER" ] && [ -e "$NEXT_LAUNCHER" ] || fail "no launcher builds with the tests' keys under $BUILD/tests"
+
+# sign_document [KEY]: the served document signed as the admin signs it, the signature beside it; each signature
+# gets a higher serial than the one before, as a community's do, also above those of an earlier run (under Wine the
+# highest serial seen stays in the prefix).
+DOCUMENT_SERIAL=$(($(date +%s) * 1000))
+sign_document() {
+    DOCUMENT_SERIAL=$((DOCUMENT_SERIAL + 1))
+    minisign -S -s "$KEYS/${1:-current}.sec" -m "$WORK/document.json" \
+        -t "serial=$DOCUMENT_SERIAL expires=2099-01-01T00:00:00Z" >/dev/null || fail "minisign could not sign"
+}
 # The program's name in the game folder, as a player has it, and the document's key for this system.
 case $OLD_LAUNCHER in
 *.exe) PROGRAM_NAME=varnhold-launcher.exe UPDATE_OS=windows ;;

@@ -1,5 +1,6 @@
 # The steps of the self-update scenarios that end in an update, or in none, for both builds: the update from version 3
-# to the next build and the start after it, then a lower version and a wrong SHA-256. Sourced by a scenario once
+# to the next build and the start after it, then a lower version, a wrong SHA-256, an unsigned document and a launcher
+# built without a key. Sourced by a scenario once
 # update.sh, the X server and the launcher server are set up.
 
 serve_release "$NEXT_LAUNCHER"
@@ -60,3 +61,33 @@ grep -qx "https://varnhold.example/Launcher.zip" "$WORK/xdg-open.log" || fail "w
 check_old_launcher_stays "wrong SHA-256"
 note "wrong SHA-256: refused, the version box; left behind: nothing"
 
+
+# 4. The same offer unsigned, to a launcher with the key: the document is refused whole, nothing is fetched.
+asked=$(release_requests)
+write_update_document 4
+rm -f "$WORK/document.json.minisig"
+[ -e "$WORK/zenity.log" ] && : >"$WORK/zenity.log"
+start_launcher
+answer_box Launcher Return
+wait_exit 30
+[ "$EXIT_CODE" = 1 ] || fail "unsigned: exit code $EXIT_CODE"
+grep -q "The server's document was refused: " "$WORK/launcher.out" || fail "unsigned: no line says why"
+boxes_shown | grep -q "could not be verified" || fail "unsigned: not the box of an unverified document"
+[ "$(release_requests)" = "$asked" ] && [ -z "$(left_behind)" ] || fail "unsigned: the release was fetched"
+check_old_launcher_stays "unsigned document"
+note "unsigned document: refused, nothing fetched; left behind: nothing"
+
+# 5. A launcher built without a key is offered the signed update: it keeps today's version box and address.
+cp "$KEYLESS_LAUNCHER" "$PROGRAM"
+write_update_document 4
+[ -e "$WORK/zenity.log" ] && : >"$WORK/zenity.log"
+start_launcher
+answer_box Launcher Return
+wait_exit 30
+[ "$EXIT_CODE" = 1 ] || fail "no key: exit code $EXIT_CODE"
+grep -q "Launcher update to version 4 ignored: this launcher was built without a signing key" "$WORK/launcher.out" \
+    || fail "no key: no line says why"
+boxes_shown | grep -q "Your launcher version is too old" || fail "no key: no version box"
+is_program "$KEYLESS_LAUNCHER" && [ "$(release_requests)" = "$asked" ] && [ -z "$(left_behind)" ] \
+    || fail "no key: the release was fetched or the program changed"
+note "launcher without a key: the version box as before; left behind: nothing"

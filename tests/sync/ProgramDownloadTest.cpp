@@ -3,8 +3,8 @@
 // the part for the next start, the file worker's clean-up included.
 #include "sync/Launcher.hpp"
 
+#include "platform/Crypto.hpp"
 #include "platform/PartFile.hpp"
-#include "sync/Sha256Digest.hpp"
 
 #include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
@@ -32,7 +32,7 @@ constexpr std::size_t firstAnswerCut = 64 * 1024;
 constexpr std::size_t servedBlock = 16 * 1024;
 
 std::string sha256Of(const std::string& bytes) {
-    Sha256Digest digest;
+    platform::Sha256Digest digest;
     static_cast<void>(digest.update(bytes.data(), bytes.size()));
     return digest.hex();
 }
