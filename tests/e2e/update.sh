@@ -108,9 +108,14 @@ close_adopted() {
     wait_gone "$LAUNCHER_PID" 20
 }
 
-# The texts of the boxes shown so far: recorded by the stand-in zenity, or by Wine's message box channel.
+# The boxes shown so far, each with the start of its text: recorded by the stand-in zenity, or by Wine's message box
+# channel (whose line cuts a long text short, closing quote and all).
 boxes_shown() {
-    if declare -F box_texts >/dev/null; then box_texts; else cat "$WORK/zenity.log" 2>/dev/null || true; fi
+    if declare -F box_texts >/dev/null; then
+        grep -a "trace:msgbox:MSGBOX_OnInit" "$WORK/launcher.out" || true
+    else
+        cat "$WORK/zenity.log" 2>/dev/null || true
+    fi
 }
 
 # check_trial_fails BUILD WHY: BUILD (a program in $WORK) offered as version 4 is downloaded and started, fails its
