@@ -149,3 +149,24 @@ check_old_launcher_stays() {
     [ "$EXIT_CODE" = 1 ] || fail "$1: the old launcher ended with $EXIT_CODE at its version box"
     boxes_shown | grep -q "Your launcher version is too old" || fail "$1: no version box"
 }
+
+# last_start_is_version_4 HOW: whatever is in the game folder, started, ends in version 4's window, nothing left.
+last_start_is_version_4() {
+    start_launcher
+    local deadline=$((SECONDS + 90))
+    until grep -q "runs in this one's place\|^window: " "$WORK/launcher.out"; do
+        [ $SECONDS -lt $deadline ] || fail "$1: the next start reached no window"
+        sleep 0.1
+    done
+    if grep -q "runs in this one's place" "$WORK/launcher.out"; then
+        wait_exit 30
+        adopt_new_launcher 60
+        close_adopted
+    else
+        grep -q "^Launcher version 4" "$WORK/launcher.out" || fail "$1: the next start is not version 4"
+        WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "$1: version 4 reached no window"
+        close_window
+    fi
+    is_program "$NEXT_LAUNCHER" || fail "$1: the program is not the new build after the next start"
+    [ -z "$(left_behind)" ] || fail "$1: left beside the program after the next start: $(left_behind)"
+}

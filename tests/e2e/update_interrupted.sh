@@ -1,13 +1,13 @@
 # The steps of the interrupted-update scenarios, for both builds. Each start is cut off at the next point where the
 # update leaves something on disk, as a kill or a power cut would cut it: a kill during the download, then a stop
-# (VARNHOLD_UPDATE_STOP_AT) after each later step of the old build and of the new one. Each start begins with what
-# the one before left, so each is also the start after an interruption; after each, a whole launcher carries the
-# program's name, and the last start ends in version 4's window with nothing left. Sourced by a scenario once
-# update.sh and the X server are set up.
+# (VARNHOLD_UPDATE_STOP_AT) after each later step of the old build and of the new one (the stop of the old build
+# right after it started the new one is update_orphaned.sh). Each start begins with what the one before left, so
+# each is also the start after an interruption; after each, a whole launcher carries the program's name, and the
+# last start ends in version 4's window with nothing left. Sourced by a scenario once update.sh and the X server
+# are set up.
 
 # Slowed at first, so that the download can be killed halfway.
 start_server "$WORK/document.json" 4096
-SERVER_PID=${PIDS[-1]}
 serve_release "$NEXT_LAUNCHER"
 write_update_document 4
 PARTIAL="$PROGRAM.new.varnhold-partial"
@@ -22,27 +22,6 @@ stopped_at() {
     LEFT=$(left_behind)
     is_program "$NEXT_LAUNCHER" || is_program "$OLD_LAUNCHER" || fail "$1: the program is neither build"
     if is_program "$NEXT_LAUNCHER"; then HOLDS="version 4"; else HOLDS="version 3"; fi
-}
-
-# last_start_is_version_4 HOW: whatever is in the game folder, started, ends in version 4's window, nothing left.
-last_start_is_version_4() {
-    start_launcher
-    local deadline=$((SECONDS + 90))
-    until grep -q "runs in this one's place\|^window: " "$WORK/launcher.out"; do
-        [ $SECONDS -lt $deadline ] || fail "$1: the next start reached no window"
-        sleep 0.1
-    done
-    if grep -q "runs in this one's place" "$WORK/launcher.out"; then
-        wait_exit 30
-        adopt_new_launcher 60
-        close_adopted
-    else
-        grep -q "^Launcher version 4" "$WORK/launcher.out" || fail "$1: the next start is not version 4"
-        WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "$1: version 4 reached no window"
-        close_window
-    fi
-    is_program "$NEXT_LAUNCHER" || fail "$1: the program is not the new build after the next start"
-    [ -z "$(left_behind)" ] || fail "$1: left beside the program after the next start: $(left_behind)"
 }
 
 # 1. Killed during the download.
@@ -82,18 +61,4 @@ stopped_at replaced 0
 [ "$HOLDS" = "version 4" ] || fail "replaced: the program is not the new build"
 note "stopped after 'replaced': $PROGRAM_NAME is $HOLDS, beside it: ${LEFT:-nothing}"
 last_start_is_version_4 "replaced"
-note "the next start: version 4's window, nothing beside the program"
-
-# 6. The old build stops right after it started the new one, which goes on alone, shows itself and takes the name.
-install_old_launcher
-VARNHOLD_UPDATE_STOP_AT=started start_launcher
-wait_exit 90
-[ "$EXIT_CODE" = 86 ] || fail "started: the old build ended with $EXIT_CODE"
-adopt_new_launcher 60
-for _ in $(seq 100); do is_program "$NEXT_LAUNCHER" && break; sleep 0.1; done
-is_program "$NEXT_LAUNCHER" || fail "started: the new build did not take the program's name"
-LEFT=$(left_behind)
-close_adopted
-note "stopped after 'started': version 4 runs alone as $PROGRAM_NAME, beside it: $LEFT"
-last_start_is_version_4 "started"
 note "the next start: version 4's window, nothing beside the program"
