@@ -5,6 +5,7 @@
 #include "platform/Diagnostics.hpp"
 #include "platform/Display.hpp"
 #include "platform/FileFacts.hpp"
+#include "platform/FileRemoval.hpp"
 #include "platform/PartFile.hpp"
 #include "sync/Launcher.hpp"
 #include "sync/ResumeRecord.hpp"
@@ -45,10 +46,10 @@ bool isLowerHex(const std::string& text) {
 
 // The download and its partial file, once nothing will go on with them.
 void removeDownload(const UpdateFiles& files) {
-    platform::RemoveFileAt(files.download);
-    platform::RemoveFileAt(platform::PartFile::resumePath(files.download));
+    platform::RemoveFileOrLink(files.download);
+    platform::RemoveFileOrLink(platform::PartFile::resumePath(files.download));
     ResumeRecord::remove(files.download);
-    platform::RemoveFileAt(files.sign);
+    platform::RemoveFileOrLink(files.sign);
 }
 
 void reportChoice(UpdateChoice choice, const LauncherUpdate& offer, const DocumentTrust& trust, int ownVersion) {
@@ -175,7 +176,7 @@ UpdateOutcome updateLauncher(Launcher& launcher, const LauncherUpdate& offer, co
     reachedStep("prepared");
 
     // A sign left by an earlier trial must not pass for this one's.
-    platform::RemoveFileAt(files.sign);
+    platform::RemoveFileOrLink(files.sign);
     std::optional<platform::StartedProgram> started =
         platform::StartedProgram::start(files.download, {updateTrialArgument}, error);
     if (!started) {
@@ -188,7 +189,7 @@ UpdateOutcome updateLauncher(Launcher& launcher, const LauncherUpdate& offer, co
                                     [&] { static_cast<void>(window.frame(launcher.statusLine())); });
     switch (end) {
     case TrialEnd::Signed:
-        platform::RemoveFileAt(files.sign);
+        platform::RemoveFileOrLink(files.sign);
         platform::Print("Launcher update: version %d runs in this one's place\n", offer.version);
         return UpdateOutcome::HandedOver;
     case TrialEnd::Exited:

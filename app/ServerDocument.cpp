@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-
-#include <cctype>
 #include <optional>
 
 namespace {

@@ -31,9 +31,6 @@ namespace platform {
 [[nodiscard]] bool ReplaceProgramFile(const std::string& source, const std::string& target,
                                       std::chrono::milliseconds patience, std::string& error);
 
-/// Removes the file at `path`; true when none is left there (none was there included).
-bool RemoveFileAt(const std::string& path);
-
 /// A program this one started in its own current folder, sharing its standard output and error. The program goes
 /// on running when the owner goes away.
 class StartedProgram {

@@ -4,6 +4,7 @@
 
 #include "platform/Diagnostics.hpp"
 #include "platform/FileFacts.hpp"
+#include "platform/FileRemoval.hpp"
 #include "platform/RunningProgram.hpp"
 #include "sync/FileMd5.hpp"
 
@@ -89,7 +90,8 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
         end.outcome = ProgramDownload::Ready;
         return;
     }
-    if (!platform::RemoveFileAt(target)) {
+    platform::RemoveFileOrLink(target);
+    if (platform::ReadFileFacts(target)) {
         platform::Print("Launcher update: cannot remove %s\n", target.c_str());
         return;
     }
@@ -123,7 +125,7 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
     }
     // A whole file that is not the listed one is never run, nor kept.
     if (!ProgramFileMatches(target, release)) {
-        platform::RemoveFileAt(target);
+        platform::RemoveFileOrLink(target);
         return;
     }
     end.outcome = ProgramDownload::Ready;

@@ -89,10 +89,6 @@ bool ReplaceProgramFile(const std::string& source, const std::string& target, st
     return true;
 }
 
-bool RemoveFileAt(const std::string& path) {
-    return unlink(path.c_str()) == 0 || errno == ENOENT;
-}
-
 struct StartedProgram::Handle {
     pid_t pid = 0;
 };

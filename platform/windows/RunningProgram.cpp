@@ -89,13 +89,6 @@ bool ReplaceProgramFile(const std::string& source, const std::string& target, st
     return false;
 }
 
-bool RemoveFileAt(const std::string& path) {
-    if (DeleteFileW(detail::systemPath(path).c_str()) != 0)
-        return true;
-    const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-}
-
 struct StartedProgram::Handle {
     detail::UniqueHandle process;
 };

@@ -5,12 +5,7 @@
 # self_update_refused): version 3 stays in place and reaches the version box.
 source "$(dirname "$0")/lib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-record_dialogs
-make_game
-start_server "$WORK/document.json"
-
+update_scenario
 source "$SRC/tests/e2e/update_taken.sh"
 
 # 2. A new build that ends at once: the old one shows the version box; the download stays for the next start.

@@ -3,10 +3,6 @@
 # version 3 stays in place and reaches the version box when started again.
 source "$(dirname "$0")/lib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-record_dialogs
-make_game
-start_server "$WORK/document.json"
+update_scenario
 printf '#!/bin/sh\nexec sleep 600\n' >"$WORK/never-shows"
 check_trial_fails never-shows "did not show itself within $TRIAL_PATIENCE s and was ended"

@@ -3,7 +3,5 @@
 # and takes the program's name, and the next start ends in version 4's window with nothing left beside it.
 source "$(dirname "$0")/lib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-make_game
+update_scenario
 source "$SRC/tests/e2e/update_orphaned.sh"

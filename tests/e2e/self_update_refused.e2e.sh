@@ -3,9 +3,5 @@
 # without a key. Each leaves the old program in the game folder, which reaches its window or its box.
 source "$(dirname "$0")/lib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-record_dialogs
-make_game
-start_server "$WORK/document.json"
+update_scenario
 source "$SRC/tests/e2e/update_refused.sh"

@@ -16,6 +16,16 @@ NEXT_LAUNCHER="$BUILD/tests/varnhold-launcher-next$EXE"
 command -v minisign >/dev/null && [ -r "$KEYS/current.sec" ] || { echo "no minisign or no test keys"; exit 77; }
 [ -e "$OLD_LAUNCHER" ] && [ -e "$NEXT_LAUNCHER" ] || fail "no launcher builds with the tests' keys under $BUILD/tests"
 
+# update_scenario [RATE]: the X server, the stand-ins, the game folder and the launcher server, sending files at
+# RATE KiB/s (0, the default: at full speed); the Linux build's boxes are recorded as zenity is asked for them.
+update_scenario() {
+    start_x
+    install_standins
+    declare -F box_texts >/dev/null || record_dialogs
+    make_game
+    start_server "$WORK/document.json" "${1:-0}"
+}
+
 # sign_document [KEY]: the served document signed as the admin signs it, the signature beside it; each signature
 # gets a higher serial than the one before, as a community's do, also above those of an earlier run (under Wine the
 # highest serial seen stays in the prefix).

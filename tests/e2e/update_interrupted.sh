@@ -3,11 +3,9 @@
 # (VARNHOLD_UPDATE_STOP_AT) after each later step of the old build and of the new one (the stop of the old build
 # right after it started the new one is update_orphaned.sh). Each start begins with what the one before left, so
 # each is also the start after an interruption; after each, a whole launcher carries the program's name, and the
-# last start ends in version 4's window with nothing left. Sourced by a scenario once update.sh and the X server
-# are set up.
+# last start ends in version 4's window with nothing left. Sourced by a scenario after update_scenario with a
+# slowed server, so that the download can be killed halfway.
 
-# Slowed at first, so that the download can be killed halfway.
-start_server "$WORK/document.json" 4096
 serve_release "$NEXT_LAUNCHER"
 write_update_document 4
 PARTIAL="$PROGRAM.new.varnhold-partial"

@@ -1,8 +1,7 @@
 # The update stopped in the old build right after it started the new one, for both builds: the new build goes on
 # alone, shows itself and takes the program's name; the next start is version 4's window with nothing left. Sourced
-# by a scenario once update.sh and the X server are set up.
+# by a scenario after update_scenario.
 
-start_server "$WORK/document.json"
 serve_release "$NEXT_LAUNCHER"
 write_update_document 4
 

@@ -1,6 +1,6 @@
 # The steps of the self-update scenarios where an offer is not taken, for both builds: a lower version, a wrong
 # SHA-256, the offer unsigned, and a launcher built without a key. Each leaves the old program, which reaches its
-# window or its box. Sourced by a scenario once update.sh, the X server and the launcher server are set up.
+# window or its box. Sourced by a scenario after update_scenario.
 
 serve_release "$NEXT_LAUNCHER"
 

@@ -1,6 +1,5 @@
 # The steps of the self-update scenarios that end in an update, for both builds: the update from version 3 to the
-# next build and the start after it. Sourced by a scenario once update.sh, the X server and the launcher server are
-# set up.
+# next build and the start after it. Sourced by a scenario after update_scenario.
 
 serve_release "$NEXT_LAUNCHER"
 

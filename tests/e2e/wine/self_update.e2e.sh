@@ -4,10 +4,7 @@
 # nothing left beside it. Then a new build that ends at once: version 3 stays in place and reaches the version box.
 source "$(dirname "$0")/winelib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-make_game
-start_server "$WORK/document.json"
+update_scenario
 source "$SRC/tests/e2e/update_taken.sh"
 
 # 2. A new build that ends at once: the game's stand-in, which ends when it has no record to write.

@@ -3,7 +3,5 @@
 # shows itself and takes the program's name, and the next start ends in version 4's window.
 source "$(dirname "$0")/winelib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-make_game
+update_scenario
 source "$SRC/tests/e2e/update_orphaned.sh"

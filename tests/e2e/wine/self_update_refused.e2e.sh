@@ -3,8 +3,5 @@
 # .exe built without a key. Each leaves the old program in the game folder, which reaches its window or its box.
 source "$(dirname "$0")/winelib.sh"
 source "$SRC/tests/e2e/update.sh"
-start_x
-install_standins
-make_game
-start_server "$WORK/document.json"
+update_scenario
 source "$SRC/tests/e2e/update_refused.sh"
