@@ -158,9 +158,11 @@ void Launcher::saveVerificationCache() {
 }
 
 void Launcher::fileWorker(std::vector<FileEntry> files) {
-    // The music's partial download is listed too: its worker may be appending to it right now.
+    // The music's partial download is listed too: its worker may be appending to it right now. So is a newer
+    // launcher's, which the next start goes on with.
     std::vector<FileEntry> listed = files;
     listed.push_back(musicFile());
+    listed.push_back(programFile());
     RemoveStalePartialDownloads(m_gameFolder, listed);
     std::vector<Step> plan = planSteps(files, fullGameDownload(),
                                        [this](const std::string& location) { return insideGameFolder(location); });
