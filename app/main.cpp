@@ -1,7 +1,8 @@
 // The launcher program: the main sequence is all it runs.
 #include "app/MainSequence.hpp"
 #include "app/SigningKeys.hpp"
+#include "platform/ProcessEnd.hpp"
 
 int main(int argc, char** argv) {
-    return launcherMain(argc, argv, LauncherVersion, builtInSigningKeys());
+    platform::EndProcess(launcherMain(argc, argv, LauncherVersion, builtInSigningKeys()));
 }

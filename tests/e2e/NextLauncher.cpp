@@ -2,7 +2,8 @@
 // update scenarios serve to the launcher under test.
 #include "app/MainSequence.hpp"
 #include "app/SigningKeys.hpp"
+#include "platform/ProcessEnd.hpp"
 
 int main(int argc, char** argv) {
-    return launcherMain(argc, argv, LauncherVersion + 1, builtInSigningKeys());
+    platform::EndProcess(launcherMain(argc, argv, LauncherVersion + 1, builtInSigningKeys()));
 }
