@@ -117,31 +117,26 @@ void EnsureParentFolder(const std::string& filePath) {
     }
 }
 
-SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
-                     const std::string& checksum, std::string& fullPath, Downloader& downloader,
-                     std::optional<std::uint64_t> size) {
-    fullPath = platform::FullPath(location);
-    const std::string target = fullPath;
-    if (VerifyFile(target, checksum)) {
-        platform::Print("Files is OK \n");
-        return {};
-    }
+std::optional<DownloadRequest> PrepareDownload(const std::string& base, const std::string& path,
+                                               const std::string& target, const std::string& checksum,
+                                               std::optional<std::uint64_t> size) {
     platform::Print("File Not exists %s\n", target.c_str());
     EnsureParentFolder(target);
     // A folder in the file's place is never replaced; asking the server first would only waste the transfer.
     if (platform::IsDirectory(target)) {
         platform::Print("Download failed: a folder stands where the file goes: %s\n", target.c_str());
-        return {SyncFailure::CannotWrite};
+        return std::nullopt;
     }
-
     // The number defeats caches between the player and the server; an address that already has a query gets
     // it as one more parameter, since a second '?' would corrupt the query the server expects.
     const std::string address = base + path;
     const char joiner = address.find('?') == std::string::npos ? '?' : '&';
     const std::string request = address + joiner + std::to_string(randomQueryNumber());
     platform::Print("Start Downloading ... %s\n", request.c_str());
+    return DownloadRequest{request, target, true, address, checksum, size};
+}
 
-    const DownloadResult downloaded = downloader.fetch(DownloadRequest{request, target, true, address, checksum, size});
+SyncOutcome DownloadOutcome(const DownloadResult& downloaded, const std::string& target, const std::string& checksum) {
     if (downloaded.resumedFrom > 0) {
         platform::Print("Resumed from byte %llu\n", static_cast<unsigned long long>(downloaded.resumedFrom));
     }
@@ -158,6 +153,21 @@ SyncOutcome SyncFile(const std::string& base, const std::string& path, const std
     const bool ok = !downloaded.md5.empty() && downloaded.md5 == checksum;
     platform::Print("%s %s\n", target.c_str(), ok ? "MD5 OK!" : "MD5 FAIL!");
     return ok ? SyncOutcome{} : SyncOutcome{SyncFailure::ChecksumMismatch};
+}
+
+SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
+                     const std::string& checksum, std::string& fullPath, Downloader& downloader,
+                     std::optional<std::uint64_t> size) {
+    fullPath = platform::FullPath(location);
+    const std::string target = fullPath;
+    if (VerifyFile(target, checksum)) {
+        platform::Print("Files is OK \n");
+        return {};
+    }
+    const std::optional<DownloadRequest> request = PrepareDownload(base, path, target, checksum, size);
+    if (!request)
+        return {SyncFailure::CannotWrite};
+    return DownloadOutcome(downloader.fetch(*request), target, checksum);
 }
 
 bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
