@@ -138,7 +138,6 @@ bool hashExisting(const platform::PartFile& file, Md5Digest& digest) {
     }
 }
 
-
 // Ends a transfer from inside libcurl as soon as the flag is set while data is flowing.
 int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<const StopFlag*>(user)->load() ? 1 : 0;
@@ -222,8 +221,9 @@ FileDownload::FileDownload(DownloadRequest request, ProgressHook hook, const Dow
       m_piecesAllowed(piecesAllowed && m_request.resumable) {}
 
 FileDownload::~FileDownload() {
-    // The transfers leave the multi handle before the file and the hash they write to go.
-    m_transfers.clear();
+    // Given up like a stop: the transfers leave the multi handle before the file and the hash they write to go, and
+    // a part in pieces records how far each piece came.
+    stop();
 }
 
 std::size_t FileDownload::ownConnections() const noexcept {
@@ -592,8 +592,8 @@ std::size_t FileDownload::receive(Transfer& transfer, const char* data, std::siz
     if (!fits(size))
         return 0;
     // MD5 of the bytes as they pass: the finished file is never read back to be checked.
-    const bool written = m_writer ? m_writer->append(data, size)
-                                  : m_file->append(data, size) && m_digest->update(data, size);
+    const bool written =
+        m_writer ? m_writer->append(data, size) : m_file->append(data, size) && m_digest->update(data, size);
     if (!written) {
         m_writeFailed = true;
         return 0;
@@ -719,8 +719,8 @@ DownloadResult FileDownload::failureFromFlags(long status) {
         result.bytesShort = m_bytesShort;
         return result;
     }
-    DownloadResult result =
-        DownloadResult::failure(m_file->outOfSpace() ? DownloadError::DiskFull : DownloadError::LocalFile, m_file->error(), status);
+    DownloadResult result = DownloadResult::failure(
+        m_file->outOfSpace() ? DownloadError::DiskFull : DownloadError::LocalFile, m_file->error(), status);
     const std::uint64_t held = m_inPieces ? piecesWritten() : m_file->size();
     if (m_file->outOfSpace() && m_total > held)
         result.bytesShort = m_total - held;
@@ -755,8 +755,8 @@ void FileDownload::singleEnded(Transfer& transfer, CURLcode code, long status) {
             return;
         }
         if (code != CURLE_OK) {
-            giveUp(DownloadResult::failure(DownloadError::Transfer, *transfer.error != '\0' ? transfer.error : curl_easy_strerror(code),
-                           status),
+            giveUp(DownloadResult::failure(DownloadError::Transfer,
+                                           *transfer.error != '\0' ? transfer.error : curl_easy_strerror(code), status),
                    !m_unbounded);
             return;
         }
@@ -775,12 +775,15 @@ void FileDownload::singleEnded(Transfer& transfer, CURLcode code, long status) {
         }
         if (m_inPieces) {
             // Decided at its end (an empty body cannot be large): nothing was written in pieces.
-            giveUp(DownloadResult::failure(DownloadError::Transfer, "the server's answer does not fit the file", status), false);
+            giveUp(
+                DownloadResult::failure(DownloadError::Transfer, "the server's answer does not fit the file", status),
+                false);
             return;
         }
     } else {
         if (m_hashPartLater && !hashExisting(*m_file, *m_digest)) {
-            giveUp(DownloadResult::failure(DownloadError::LocalFile, "the partial file could not be read back", status), false);
+            giveUp(DownloadResult::failure(DownloadError::LocalFile, "the partial file could not be read back", status),
+                   false);
             return;
         }
         m_done = m_total = m_file->size();
@@ -828,7 +831,8 @@ void FileDownload::finishPieces(long status) {
     std::string md5 = m_follower->finish(m_total);
     m_follower.reset();
     if (md5.empty()) {
-        giveUp(DownloadResult::failure(DownloadError::LocalFile, "the partial file could not be read back: " + m_file->path(), status),
+        giveUp(DownloadResult::failure(DownloadError::LocalFile,
+                                       "the partial file could not be read back: " + m_file->path(), status),
                false);
         return;
     }

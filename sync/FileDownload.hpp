@@ -26,7 +26,7 @@ public:
     /// server was found to ignore byte ranges.
     FileDownload(DownloadRequest request, ProgressHook hook, const DownloadOptions& options, const StopFlag& stop,
                  CURLM* multi, bool piecesAllowed);
-    /// Takes its transfers out of the multi handle; what a resumable file holds stays on disk.
+    /// Ends as stop() does when not finished: what a resumable file holds stays on disk.
     ~FileDownload();
     FileDownload(const FileDownload&) = delete;
     FileDownload& operator=(const FileDownload&) = delete;
@@ -125,9 +125,9 @@ private:
     std::uint64_t m_doneAtRecord = 0; // m_done when the record was last written
 
     // What the answers said and what went wrong, for the result.
-    std::uint64_t m_total = 0;  // the whole file's size as the server says it; 0 while unknown
-    std::uint64_t m_limit = 0;  // the most bytes the file may have; 0: nothing says
-    std::uint64_t m_done = 0;   // the file's bytes in hand, a resumed part included
+    std::uint64_t m_total = 0; // the whole file's size as the server says it; 0 while unknown
+    std::uint64_t m_limit = 0; // the most bytes the file may have; 0: nothing says
+    std::uint64_t m_done = 0;  // the file's bytes in hand, a resumed part included
     std::uint64_t m_resumedFrom = 0;
     std::uint64_t m_received = 0; // body bytes of the transfers that ended
     bool m_roomChecked = false;
