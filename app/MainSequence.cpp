@@ -3,8 +3,10 @@
 
 #include "app/GameFolder.hpp"
 #include "app/Messages.hpp"
+#include "app/OpenableAddress.hpp"
 #include "app/ServerDocument.hpp"
 #include "net/BuildConfig.hpp"
+#include "net/SeenSerial.hpp"
 #include "net/ServerRequest.hpp"
 #include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
@@ -12,6 +14,7 @@
 #include "sync/Launcher.hpp"
 #include "ui/LauncherScene.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -32,6 +35,9 @@ bool fullCheckRequested() {
 // The first listed folder that exists gets the realm list; later ones are not looked at.
 void chooseRealmlistTarget(Launcher& launcher, const ServerDocument& document) {
     for (const std::string& location : document.realmlistLocations) {
+        // The file, not its folder, must lie inside the game folder: "./" names the game folder itself.
+        if (!launcher.pathAllowed("realmlist_locations", location + realmlistFileName))
+            continue;
         const DirectoryCheck folder = DirectoryExists(location);
         if (folder.exists) {
             launcher.setRealmlist(folder.fullPath + realmlistFileName, document.realmlist);
@@ -59,9 +65,11 @@ std::string serverAddress() {
     return ServerBaseAddress();
 }
 
-std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address) {
-    JsonValue serverData;
-    if (!fetchServerData(serverData, address)) {
+std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address,
+                                      const SigningPolicy& signing) {
+    std::optional<ServerReply> reply =
+        fetchServerReply(address, {}, signing.required ? SignatureFetch::Yes : SignatureFetch::No);
+    if (!reply) {
         // Given up because the launcher is being closed: nothing to tell anyone.
         if (platform::CloseRequested())
             return std::nullopt;
@@ -70,7 +78,21 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
         services.showError(message::serverUnreachableFinglish);
         return std::nullopt;
     }
-    const ServerDocument document = readServerDocument(serverData);
+    DocumentTrust trust;
+    if (signing.required) {
+        // The signature is checked on the bytes as they came, before the parser or anything else sees them.
+        trust = verifyServerDocument(reply->body, reply->signature, signing, std::chrono::system_clock::now());
+        if (platform::CloseRequested())
+            return std::nullopt;
+        if (!trust.verified()) {
+            platform::Print("The server's document was refused: %s\n", trust.toString().c_str());
+            services.showError(message::documentNotVerified);
+            return std::nullopt;
+        }
+        platform::Print("The server's document is %s\n", trust.toString().c_str());
+    }
+    JsonValue serverData = JsonValue::parse(reply->body);
+    const ServerDocument document = readServerDocument(serverData, trust.verified());
 
     launcher.startMusicDownload(document.music.URL, document.music.location, document.music.checksum);
 
@@ -83,7 +105,12 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
     if (document.version > LauncherVersion) {
         services.showError(launcherTooOldText(language, document));
-        services.openTarget(document.launcherLocation);
+        // A web page only: a file of that name may be one the music download has just put in the game folder.
+        if (const std::optional<std::string> page = openableAddress(document.launcherLocation, AddressUse::WebPage))
+            services.openAddress(*page);
+        else
+            platform::Print("New launcher's address not opened, it is no web address: %s\n",
+                            document.launcherLocation.c_str());
         return std::nullopt;
     }
 
@@ -92,22 +119,27 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
 
     launcher.startFileSync(document.files);
 
-    // Only the full path matters here: the game may well arrive with the downloads.
-    (void)FileExists(document.execute, plan.play.launchTarget);
+    // Only the full path matters here: the game may well arrive with the downloads. What Play starts lies inside
+    // the game folder; anything else leaves Play with nothing to start.
+    if (launcher.pathAllowed("execute", document.execute))
+        (void)FileExists(document.execute, plan.play.launchTarget);
 
     plan.announcement = document.announcement;
     plan.realmLines = document.realmLines;
     plan.languageCode = document.languageCode;
-    plan.links = document.links;
+    plan.links = openableLinks(document.links);
+    plan.trust = std::move(trust);
     return plan;
 }
 
-int runLauncher() {
+int runLauncher(std::span<const std::string_view> signingKeys) {
     Launcher launcher;
     launcher.setVerificationCache(VerificationCache::fileFor(launcher.gameFolder()), fullCheckRequested());
     const Services services = Services::platform();
+    const std::string address = serverAddress();
+    const SigningPolicy signing = SigningPolicy::fromKeyLines(signingKeys, seenSerialFile(address));
 
-    std::optional<StartupPlan> plan = runStartup(launcher, services, serverAddress());
+    std::optional<StartupPlan> plan = runStartup(launcher, services, address, signing);
     // A close asked for during start-up ends the run as a close of the window would.
     if (platform::CloseRequested())
         return EXIT_SUCCESS;
@@ -131,7 +163,7 @@ int runLauncher() {
     plan->play.closeWindow = [&scene] { scene.close(); };
     SceneActions actions;
     actions.play = [&] { runPlaySequence(launcher, plan->play, services); };
-    actions.openTarget = [&services](const std::string& target) { services.openTarget(target); };
+    actions.openTarget = [&services](const std::string& target) { services.openAddress(target); };
     actions.links = plan->links;
     scene.run(launcher, actions);
 

@@ -13,6 +13,13 @@ inline constexpr std::string_view serverUnreachableFinglish =
     "Adadme Emkane etesal be servere launcher\nMomkene server launcher baraye chand min dar daste tamir bashe.\n"
     "Lotfan bedone launcher be server motasel beshid.";
 
+// One box in both languages: the language is in the document, which is not read when it cannot be trusted.
+inline constexpr std::string_view documentNotVerified =
+    "The launcher server's answer could not be verified, so the launcher will not use it. Please try again later, "
+    "and tell the server's admins if this keeps happening.\n\n"
+    "Javabe server launcher taeed nashod, baraye hamin launcher azash estefade nemikone. Lotfan badan dobare "
+    "emtehan konid va age tekrar shod be admin haye server khabar bedid.";
+
 inline constexpr std::string_view launcherTooOldEnglish =
     "Your launcher version is too old please download a new launcher from our website.";
 // The Finglish text names the community's website between these two halves.

@@ -3,6 +3,7 @@
 
 #include "net/JsonText.hpp"
 
+#include <cctype>
 #include <optional>
 
 namespace {
@@ -38,7 +39,14 @@ std::optional<std::uint64_t> readSize(const JsonValue& size) {
     return std::nullopt;
 }
 
-std::vector<FileEntry> readFileList(JsonValue& files) {
+// Hex carries no meaning in its letter case, so an admin's upper-case SHA-256 is as good as a lower-case one.
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::vector<FileEntry> readFileList(JsonValue& files, bool signedDocument) {
     std::vector<FileEntry> entries;
     const std::int32_t count = files.arrayLength();
     for (std::int32_t i = 0; i < count; ++i) {
@@ -46,6 +54,9 @@ std::vector<FileEntry> readFileList(JsonValue& files) {
         FileEntry entry;
         entry.URL = file["URL"].asText();
         entry.checksum = file["checksum"].asText();
+        // Beside an empty "checksum", which accepts any file that is there, a SHA-256 would never be looked at.
+        if (signedDocument && !entry.checksum.empty())
+            entry.sha256 = lowerCase(file["sha256"].asText());
         entry.required = file["required"].asInt();
         entry.game_data = file["game_data"].asInt();
         entry.size = readSize(file["size"]);
@@ -92,7 +103,7 @@ LinkAddresses readLinks(JsonValue& serverData) {
 
 } // namespace
 
-ServerDocument readServerDocument(JsonValue& serverData) {
+ServerDocument readServerDocument(JsonValue& serverData, bool signedDocument) {
     ServerDocument document;
     JsonValue& music = serverData["music"];
     document.music = {music["URL"].asText(), music["location"].asText(), music["checksum"].asText()};
@@ -100,7 +111,7 @@ ServerDocument readServerDocument(JsonValue& serverData) {
     // What a person reads and what the game reads from its realm list file get their escapes decoded here, once;
     // every other text keeps the escaped form asText gives.
     document.realmlist = decodeJsonText(serverData["realmlist"].asText());
-    document.files = readFileList(serverData["files"]);
+    document.files = readFileList(serverData["files"], signedDocument);
     document.removals = readStrings(serverData["removes"]);
     document.languageCode = serverData["lang"].asText();
     document.language = document.languageCode == "fa" ? Language::Finglish : Language::English;

@@ -36,8 +36,9 @@ struct ServerDocument {
     LinkAddresses links;                         // "links" and the top-level "discord"
 };
 
-/// Reads every key of `serverData`. The lookups add the absent keys to it as nulls, which nothing else sees.
-[[nodiscard]] ServerDocument readServerDocument(JsonValue& serverData);
+/// Reads every key of `serverData`. The lookups add the absent keys to it as nulls, which nothing else sees. A file's
+/// "sha256" is taken only from a `signedDocument`: unsigned, it would promise a protection it cannot give.
+[[nodiscard]] ServerDocument readServerDocument(JsonValue& serverData, bool signedDocument = false);
 
 /// The host name of an address ("https://www.example.org/x" gives "www.example.org"); empty when it has none.
 [[nodiscard]] std::string hostOf(const std::string& address);

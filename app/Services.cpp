@@ -11,5 +11,6 @@ Services Services::platform() {
         return platform::AskYesNo(caption, text);
     };
     services.openTarget = [](const std::string& target) { return platform::OpenTarget(target); };
+    services.openAddress = [](const std::string& address) { return platform::OpenAddress(address); };
     return services;
 }

@@ -8,7 +8,8 @@
 struct Services {
     std::function<void(std::string_view text)> showError;
     std::function<bool(std::string_view caption, std::string_view text)> askYesNo;
-    std::function<bool(const std::string& target)> openTarget;
+    std::function<bool(const std::string& target)> openTarget;   // a file of the game folder: what Play starts
+    std::function<bool(const std::string& address)> openAddress; // a web address, never a file
 
     /// The real message boxes and shell of this platform.
     [[nodiscard]] static Services platform();

@@ -1,5 +1,6 @@
 // The launcher program: the main sequence is all it runs.
 #include "app/MainSequence.hpp"
+#include "app/SigningKeys.hpp"
 #include "platform/AppDataFolder.hpp"
 #include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
@@ -18,7 +19,7 @@ int main() {
     // included, are kept in a log the player can send.
     const platform::RunLog log(platform::LocalAppDataFolder());
     std::streambuf* const graphicsErrors = sf::err().rdbuf(platform::ErrorLineStream().rdbuf());
-    const int code = runLauncher();
+    const int code = runLauncher(builtInSigningKeys());
     sf::err().rdbuf(graphicsErrors);
     return code;
 }

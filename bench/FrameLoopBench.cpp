@@ -69,17 +69,6 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Without a display of the session's own, the bench brings its own Xvfb (ended with this process).
-bool ensureDisplay() {
-    if (std::getenv("DISPLAY") != nullptr)
-        return true;
-    const std::string display = testing_support::startPrivateDisplay();
-    if (display.empty())
-        return false;
-    setenv("DISPLAY", display.c_str(), 1);
-    return true;
-}
-
 struct LoopFigures {
     double cpuPercent = 0;    // the whole process
     double threadPercent = 0; // the frame loop's thread alone
@@ -184,7 +173,7 @@ bool runChild(const std::string& self, const std::string& scenario, LoopFigures&
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!ensureDisplay()) {
+    if (!testing_support::ensureDisplay()) {
         std::printf("frame loop bench: no X display and no Xvfb to start\n");
         return 1;
     }

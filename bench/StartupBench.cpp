@@ -1,5 +1,6 @@
 // Start-up over an up-to-date game folder against `md5sum -c` on the same files: the first start, which reads every
 // file on every core, and the second, which trusts the verification records the first one left.
+#include "bench/GameFolder.hpp"
 #include "sync/Launcher.hpp"
 
 #include <fcntl.h>
@@ -11,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,37 +30,6 @@ constexpr double firstStartTarget = 0.65;
 constexpr double secondStartTarget = 0.05;
 // Nothing listens here: every file is already valid, so no download may ever be tried.
 constexpr const char* unusedServer = "http://127.0.0.1:9/files/";
-
-// Writes the folder's files (random bytes, spread over a few sub-folders) and their checksums, through md5sum.
-bool makeGameFolder(const fs::path& folder) {
-    std::mt19937_64 random(42);
-    std::vector<std::uint64_t> block(totalBytes / fileCount / sizeof(std::uint64_t));
-    for (int i = 0; i < fileCount; ++i) {
-        const fs::path file = folder / "Data" / std::to_string(i % 10) / ("file" + std::to_string(i) + ".bin");
-        fs::create_directories(file.parent_path());
-        std::generate(block.begin(), block.end(), random);
-        std::ofstream out(file, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(block.data()),
-                  static_cast<std::streamsize>(block.size() * sizeof(std::uint64_t)));
-        if (!out)
-            return false;
-    }
-    // Installed long ago, as a player's game is: files written moments before they are read are never trusted.
-    const std::string command = "cd '" + folder.string() +
-                                "' && find Data -type f | sort | xargs -r md5sum > sums.md5"
-                                " && find Data -type f -exec touch -d '1 hour ago' {} +";
-    return std::system(command.c_str()) == 0;
-}
-
-std::vector<FileEntry> readEntries(const fs::path& sums) {
-    std::vector<FileEntry> entries;
-    std::ifstream in(sums);
-    std::string checksum;
-    std::string location;
-    while (in >> checksum >> location)
-        entries.push_back(FileEntry{0, 1, location, checksum, unusedServer + location});
-    return entries;
-}
 
 // One start; with `freshCache` the verification records of earlier starts are gone first.
 double launcherSeconds(const fs::path& folder, const std::vector<FileEntry>& entries, const fs::path& cacheFile,
@@ -94,11 +62,11 @@ int main() {
     const fs::path folder = pattern;
     std::printf("Generating %d files, %ju MiB in all ...\n", fileCount, totalBytes >> 20);
     std::fflush(stdout);
-    if (!makeGameFolder(folder)) {
+    if (!bench_support::makeGameFolder(folder, fileCount, totalBytes / fileCount)) {
         std::printf("could not generate the folder\n");
         return 1;
     }
-    const std::vector<FileEntry> entries = readEntries(folder / "sums.md5");
+    const std::vector<FileEntry> entries = bench_support::readEntries(folder / "sums.md5", unusedServer);
     fs::current_path(folder);
 
     // The worker prints lines for every file; both sides write their output to /dev/null.

@@ -11,8 +11,10 @@ set(VARNHOLD_SOURCE_curl "https://github.com/curl/curl.git;curl-8_11_1")
 set(VARNHOLD_SOURCE_mpg123 "https://github.com/madebr/mpg123.git;7525f293f1c4a64d76b8590d6f34f6b5499344be")
 # The tests' local servers: the version Debian ships to the Linux build, whose header there needs its library.
 set(VARNHOLD_SOURCE_httplib "https://github.com/yhirose/cpp-httplib.git;v0.11.4")
+# Ed25519 and BLAKE2b for the server document's signature: Windows has no OpenSSL, and CNG no Ed25519.
+set(VARNHOLD_SOURCE_monocypher "https://github.com/LoupVaillant/Monocypher.git;4.0.3")
 
-foreach(name sfml curl mpg123 httplib)
+foreach(name sfml curl mpg123 httplib monocypher)
     list(GET VARNHOLD_SOURCE_${name} 0 repository)
     list(GET VARNHOLD_SOURCE_${name} 1 tag)
     set(extra "")
@@ -94,6 +96,18 @@ add_library(varnhold_httplib INTERFACE)
 target_include_directories(varnhold_httplib SYSTEM INTERFACE ${httplib_SOURCE_DIR})
 target_link_libraries(varnhold_httplib INTERFACE ws2_32 crypt32 Threads::Threads)
 add_library(Deps::HTTPLIB ALIAS varnhold_httplib)
+
+# Monocypher, two C files with a makefile of their own: its core (BLAKE2b) and its optional standard Ed25519 with
+# SHA-512, which minisign's signatures are; the core's own EdDSA hashes with BLAKE2b and is not Ed25519.
+FetchContent_GetProperties(monocypher)
+if(NOT monocypher_POPULATED)
+    FetchContent_Populate(monocypher)
+endif()
+add_library(varnhold_monocypher STATIC ${monocypher_SOURCE_DIR}/src/monocypher.c
+                                       ${monocypher_SOURCE_DIR}/src/optional/monocypher-ed25519.c)
+target_include_directories(varnhold_monocypher SYSTEM PUBLIC ${monocypher_SOURCE_DIR}/src
+                                                             ${monocypher_SOURCE_DIR}/src/optional)
+add_library(Deps::MONOCYPHER ALIAS varnhold_monocypher)
 
 # GoogleTest from Debian's source package, built with the cross compiler like everything else.
 set(VARNHOLD_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source tree")

@@ -11,6 +11,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/windows/THIRD-PARTY.txt ${PROJECT_SOU
 install(FILES ${sfml_SOURCE_DIR}/license.md DESTINATION ${LICENCES} RENAME SFML.md COMPONENT launcher)
 install(FILES ${curl_SOURCE_DIR}/COPYING DESTINATION ${LICENCES} RENAME curl.txt COMPONENT launcher)
 install(FILES ${mpg123_SOURCE_DIR}/COPYING DESTINATION ${LICENCES} RENAME mpg123.txt COMPONENT launcher)
+install(FILES ${monocypher_SOURCE_DIR}/LICENCE.md DESTINATION ${LICENCES} RENAME Monocypher.md COMPONENT launcher)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/font/LICENSE DESTINATION ${LICENCES} RENAME DejaVu.txt COMPONENT launcher)
 # The licence texts and the runtimes' notices as Debian ships them with the cross compiler.
 foreach(pair "/usr/share/common-licenses/LGPL-2;LGPL-2.txt" "/usr/share/common-licenses/LGPL-2.1;LGPL-2.1.txt"

@@ -1,10 +1,13 @@
-// Fetches the server document with the one POST the launcher sends to its server.
+// Fetches the server document with the one POST the launcher sends to its server, and its signature beside it.
 #include "net/ServerRequest.hpp"
 
 #include "net/BuildConfig.hpp"
 #include "net/Curl.hpp"
+#include "net/Minisign.hpp"
 #include "platform/CloseRequests.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <ctime>
@@ -17,6 +20,8 @@ constexpr long firstSuccessStatus = 200;
 constexpr long firstNonSuccessStatus = 300;
 // The document and the program that Play starts come from this server: nothing but the web's two schemes.
 constexpr const char* allowedProtocols = "http,https";
+// The signature file lies beside the document under its name and this suffix, as minisign writes it.
+constexpr const char* signatureSuffix = ".minisig";
 
 // Runs started within the same second send the same number: the seed is the time in whole seconds, so a caching
 // proxy in front of the server sees a fresh address at most once a second.
@@ -29,6 +34,7 @@ std::string queryNumber() {
 struct Reply {
     std::size_t maxBytes;
     std::string body;
+    std::optional<std::string> signature; // the signature header's value, as sent
 };
 
 std::size_t receiveReply(char* data, std::size_t size, std::size_t count, void* user) {
@@ -41,9 +47,73 @@ std::size_t receiveReply(char* data, std::size_t size, std::size_t count, void* 
     return bytes;
 }
 
+std::size_t receiveHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* reply = static_cast<Reply*>(user);
+    const std::size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    const std::string_view name = signatureHeader;
+    const auto sameLetter = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    if (line.size() > name.size() && line[name.size()] == ':' &&
+        std::equal(name.begin(), name.end(), line.begin(), sameLetter)) {
+        std::string_view value = line.substr(name.size() + 1);
+        const std::size_t first = value.find_first_not_of(" \t");
+        value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+        while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
+            value.remove_suffix(1);
+        reply->signature = std::string(value);
+    }
+    return bytes;
+}
+
 // A launcher being closed during start-up gives up the request at once.
 int checkClose(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return platform::CloseRequested() ? 1 : 0;
+}
+
+// One exchange with the launcher server over `handle`: the document's POST or the signature's GET. The reply when
+// the status was 2xx. The handle keeps its connection from one exchange to the next.
+std::optional<Reply> exchange(CURL* handle, const std::string& url, bool post, std::size_t maxBytes,
+                              const ServerRequestOptions& options) {
+    const curl::HeaderList headers(curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"));
+    Reply reply{maxBytes, {}, {}};
+
+    curl_easy_reset(handle);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl::setUserAgent(handle);
+    if (post) {
+        // One POST with no fields, though it declares the form type: what the server has always been sent.
+        curl_easy_setopt(handle, CURLOPT_POST, 1L);
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, 0L);
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    }
+    // A server that takes the connection and never answers must not hold start-up for ever with no window and no
+    // box: the whole exchange has a time limit, after which it counts as unreachable.
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.caFile.empty())
+        curl_easy_setopt(handle, CURLOPT_CAINFO, options.caFile.c_str());
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveReply);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, receiveHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &reply);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkClose);
+
+    if (curl_easy_perform(handle) != CURLE_OK)
+        return std::nullopt;
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (status < firstSuccessStatus || status >= firstNonSuccessStatus)
+        return std::nullopt;
+    return reply;
 }
 
 } // namespace
@@ -80,51 +150,42 @@ const std::string& ServerBaseAddress() {
     return address;
 }
 
-bool fetchServerData(JsonValue& serverData, const std::string& baseAddress, const ServerRequestOptions& options) {
+std::optional<ServerReply> fetchServerReply(const std::string& baseAddress, const ServerRequestOptions& options,
+                                            SignatureFetch signature) {
     const ServerAddress address = parseServerAddress(baseAddress);
     if (address.host.empty() || curl::initialiseOnce())
-        return false;
+        return std::nullopt;
     const curl::EasyHandle easy(curl_easy_init());
     if (!easy)
-        return false;
-
+        return std::nullopt;
     std::string url = address.host;
     if (address.port != 0)
         url += ":" + std::to_string(address.port);
     url += "/get_data.php?" + queryNumber();
-    const curl::HeaderList headers(curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"));
-    Reply reply{options.maxBodyBytes, {}};
+    std::optional<Reply> reply = exchange(easy.get(), url, true, options.maxBodyBytes, options);
+    if (!reply)
+        return std::nullopt;
+    ServerReply result{std::move(reply->body), std::nullopt, std::move(url)};
+    if (signature == SignatureFetch::No)
+        return result;
+    if (reply->signature) {
+        // A header that holds no signature file is a bad signature, not a missing one: nothing else is asked for.
+        result.signature = decodeBase64(*reply->signature).value_or(std::string());
+        return result;
+    }
+    // The same address, query number and all, so a cache between launcher and server gives a fresh one too; over the
+    // same connection, so an https server is not shaken hands with twice.
+    std::string signatureUrl = result.url;
+    signatureUrl.insert(std::min(signatureUrl.find('?'), signatureUrl.size()), signatureSuffix);
+    if (std::optional<Reply> beside = exchange(easy.get(), signatureUrl, false, maxMinisignFileBytes, options))
+        result.signature = std::move(beside->body);
+    return result;
+}
 
-    CURL* handle = easy.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, allowedProtocols);
-    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    // One POST with no fields, though it declares the form type: what the server has always been sent.
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, 0L);
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-    curl::setUserAgent(handle);
-    // A server that takes the connection and never answers must not hold start-up for ever with no window and no
-    // box: the whole exchange has a time limit, after which it counts as unreachable.
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options.caFile.empty())
-        curl_easy_setopt(handle, CURLOPT_CAINFO, options.caFile.c_str());
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveReply);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkClose);
-
-    if (curl_easy_perform(handle) != CURLE_OK)
+bool fetchServerData(JsonValue& serverData, const std::string& baseAddress, const ServerRequestOptions& options) {
+    std::optional<ServerReply> reply = fetchServerReply(baseAddress, options);
+    if (!reply)
         return false;
-    long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    if (status < firstSuccessStatus || status >= firstNonSuccessStatus)
-        return false;
-    serverData = JsonValue::parse(reply.body);
+    serverData = JsonValue::parse(reply->body);
     return true;
 }

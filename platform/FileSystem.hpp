@@ -32,4 +32,16 @@ bool CreateDirectory(const std::string& path);
 /// The process's current folder, with no trailing separator (the root is "/"); empty when it cannot be read.
 [[nodiscard]] std::string CurrentFolder();
 
+/// True when `path`, as written, names a network share ("\\host\share", "//host/share", "\\?\UNC\...") or a
+/// device ("\\.\COM1", "\\?\...", or a name Windows reserves for one, "CON", "NUL", "COM1" ..., in any folder and
+/// with any extension). Only the text is looked at, so nothing reaches the network; the same texts count on every
+/// OS, so a server's document behaves alike on both.
+[[nodiscard]] bool IsNetworkOrDevicePath(std::string_view path);
+
+/// FullPath of `path` with every symbolic link (and junction) on its way replaced by what it points to, a link at
+/// its end included, as the OS would follow them: where a file call on `path` really lands. Links are read, never
+/// opened, so one that points to a network share does not reach it. Names that do not exist are kept as written.
+/// Empty when FullPath is, when links loop, or when a link points to a network or device path.
+[[nodiscard]] std::string ResolveLinks(std::string_view path);
+
 } // namespace platform

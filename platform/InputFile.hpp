@@ -1,7 +1,9 @@
-// A file opened for reading from start to end in large blocks (checksums, copies).
+// A file opened for reading, from start to end in large blocks (checksums, copies) or where a decoder asks (the
+// music).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +27,10 @@ public:
     [[nodiscard]] bool isRegular() const;
     /// Reads up to `size` bytes: how many, 0 at the end of the file, -1 on a failure (see error()).
     [[nodiscard]] long long read(void* buffer, std::size_t size);
+    /// Makes the next read start `offset` bytes from the file's start; false when the OS refused (see error()).
+    [[nodiscard]] bool seek(std::uint64_t offset);
+    /// The file's size in bytes; empty when the OS cannot tell.
+    [[nodiscard]] std::optional<std::uint64_t> size() const;
     /// The OS error number of the last failed read.
     [[nodiscard]] int error() const noexcept { return m_error; }
     /// The OS's words for an error number from open() or error(): the numbers differ between OSes.

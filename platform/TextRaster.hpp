@@ -54,7 +54,8 @@ public:
     /// A wrap width that never breaks a line.
     inline static constexpr unsigned noWrap = std::numeric_limits<unsigned>::max();
 
-    TextRaster();
+    /// Text at `scale` times the sizes above (cell height, line pitch), for a window enlarged on a scaled display.
+    explicit TextRaster(float scale = 1.f);
     ~TextRaster();
     TextRaster(const TextRaster&) = delete;
     TextRaster& operator=(const TextRaster&) = delete;

@@ -3,6 +3,8 @@
 #include "sync/CheckAhead.hpp"
 
 #include "platform/Diagnostics.hpp"
+#include "platform/ThreadPriority.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -37,6 +39,7 @@ CheckAhead::~CheckAhead() {
 }
 
 void CheckAhead::run() {
+    platform::LowerThreadPriority(); // as the file worker that waits for these checks
     for (;;) {
         std::size_t job = 0;
         {

@@ -2,6 +2,7 @@
 // close to it when the worker reaches that entry; the worker still publishes and downloads strictly in order.
 #pragma once
 
+#include "sync/FileDigest.hpp"
 #include "sync/StopFlag.hpp"
 
 #include <chrono>
@@ -16,7 +17,7 @@
 
 /// What checking one file found.
 struct FileCheck {
-    std::string md5;        // the file's MD5, empty when it is missing or could not be read
+    FileDigests digests;    // empty when the file is missing or could not be read
     bool fromCache = false; // taken from the verification cache, the file was not read
 };
 

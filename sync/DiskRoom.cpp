@@ -49,11 +49,11 @@ std::string FolderOf(const std::string& fullPath) {
     return fullPath.substr(0, cut == 0 ? 1 : cut);
 }
 
-bool Launcher::waitForRoom(const std::string& folder, std::uint64_t bytesShort) {
+bool Launcher::waitForRoom(const std::string& folder, std::uint64_t bytesShort, FailureReport report) {
     const std::optional<std::uint64_t> before = platform::AvailableBytes(folder);
     platform::Print("Disk full: %s needs %llu more bytes\n", folder.c_str(),
                     static_cast<unsigned long long>(bytesShort));
-    if (!m_diskFullShown.exchange(true)) {
+    if (report == FailureReport::ToPlayer && !m_diskFullShown.exchange(true)) {
         // Blocks this worker while it is up, which is what the worker would do anyway.
         const std::string amount = bytesShort > 0 ? megabytes(bytesShort) : std::string(unknownAmount.in(language()));
         platform::ShowError(fill(diskFullBox.in(language()), folder, amount));
@@ -96,5 +96,5 @@ bool Launcher::waitForGameDataRoom(const std::vector<FileEntry>& gameFiles) {
         return true;
     // The worker sets its own status again for the first file.
     setStatus(status::diskFull);
-    return waitForRoom(m_gameFolder, needed - *available);
+    return waitForRoom(m_gameFolder, needed - *available, FailureReport::ToPlayer);
 }

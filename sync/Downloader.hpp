@@ -19,6 +19,7 @@ struct DownloadResult {
     long httpStatus = 0;
     std::string detail; // libcurl's or the OS's words, for the diagnostic line
     std::string md5; // on success or ChecksumMismatch: the MD5 of the whole file, from the bytes as they were written
+    std::string sha256;            // the same for SHA-256, when the request gave one to check
     std::uint64_t resumedFrom = 0; // bytes of an earlier partial file that this download went on from
     std::uint64_t received = 0;    // body bytes that came over the network in this call
     std::uint64_t bytesShort = 0;  // DiskFull: how many more bytes the target's folder needs (0: not known)
@@ -71,6 +72,7 @@ struct DownloadRequest {
     std::string address;  // the file's address without the query that defeats caches (empty: `url`)
     std::string checksum; // the MD5 the list expects; a partial file begun for another one is not resumed
     std::optional<std::uint64_t> size = std::nullopt; // the size the list gives, if any: no body may be longer
+    std::string sha256{};                             // the SHA-256 a signed list expects as well; empty: none is taken
 };
 
 /// One worker's downloads, several at once on one libcurl multi handle: small files side by side on up to
@@ -98,8 +100,9 @@ public:
     /// failure) into `request.target`, and waits for it. Disk space is checked once the size is known: a folder
     /// too small fails with DiskFull before a byte is written. A body longer than `request.size`, or than the server
     /// announced, fails (Transfer), as does an announced length no game file has. Bytes whose MD5 is not
-    /// `request.checksum` fail with ChecksumMismatch and never take the target's place. On success the result
-    /// carries the file's MD5. Not to be mixed with start().
+    /// `request.checksum`, or whose SHA-256 is not `request.sha256` when it is given, fail with ChecksumMismatch and
+    /// never take the target's place. On success the result carries the file's MD5 (and SHA-256 when one was
+    /// given). Not to be mixed with start().
     [[nodiscard]] DownloadResult fetch(const DownloadRequest& request);
 
     /// Starts fetching `request` as fetch() would, beside the files already on their way; `hook` hears of its

@@ -119,7 +119,7 @@ bool isSuccess(long status) {
 }
 
 // Feeds the bytes already in a partial file to `digest`, once, before the transfer appends to them.
-bool hashExisting(const platform::PartFile& file, Md5Digest& digest) {
+bool hashExisting(const platform::PartFile& file, FileDigest& digest) {
     int error = 0;
     std::optional<platform::InputFile> input = platform::InputFile::open(file.path(), error);
     if (!input)
@@ -248,7 +248,7 @@ void FileDownload::begin() {
 
     // A partial file is only worth going on from when it was begun for this same address and checksum, and its
     // bytes can be read back into the digest.
-    m_digest.emplace();
+    m_digest.emplace(wantsSha256());
     if (m_request.resumable) {
         const std::optional<ResumeRecord> record = ResumeRecord::load(m_request.target);
         const bool same = record && record->address == m_address && record->checksum == m_request.checksum;
@@ -262,7 +262,7 @@ void FileDownload::begin() {
             m_total = m_limit = record->pieces.back().end;
             for (const ResumePiece& span : record->pieces)
                 m_pieces.push_back(Piece{span, nullptr});
-            m_follower.emplace(m_file->path());
+            m_follower.emplace(m_file->path(), wantsSha256());
             advanceFrontier();
             m_done = m_resumedFrom = piecesWritten();
             // One piece now; the Downloader hands the file more connections as it has them. A run cut off between
@@ -283,7 +283,7 @@ void FileDownload::begin() {
                 giveUp(DownloadResult::failure(DownloadError::LocalFile, m_file->error()));
                 return;
             } else {
-                m_digest.emplace();
+                m_digest.emplace(wantsSha256());
             }
         } else if (m_file->size() > 0 && !m_file->restart()) {
             giveUp(DownloadResult::failure(DownloadError::LocalFile, m_file->error()));
@@ -452,7 +452,7 @@ bool FileDownload::decide(Transfer& transfer) {
             m_writeFailed = true;
             return false;
         }
-        m_digest.emplace();
+        m_digest.emplace(wantsSha256());
         m_hashPartLater = false;
         m_offset = 0;
         curl_off_t length = -1;
@@ -575,7 +575,7 @@ void FileDownload::enterPieces(Transfer& transfer) {
     transfer.piece = 0;
     transfer.end = 0;
     m_pieces.front().transfer = &transfer;
-    m_follower.emplace(m_file->path());
+    m_follower.emplace(m_file->path(), wantsSha256());
     advanceFrontier();
     saveRecord();
 }
@@ -591,7 +591,7 @@ std::size_t FileDownload::receive(Transfer& transfer, const char* data, std::siz
         return receivePiece(transfer, data, size);
     if (!fits(size))
         return 0;
-    // MD5 of the bytes as they pass: the finished file is never read back to be checked.
+    // Digests of the bytes as they pass: the finished file is never read back to be checked.
     const bool written =
         m_writer ? m_writer->append(data, size) : m_file->append(data, size) && m_digest->update(data, size);
     if (!written) {
@@ -789,7 +789,7 @@ void FileDownload::singleEnded(Transfer& transfer, CURLcode code, long status) {
         m_done = m_total = m_file->size();
         report();
     }
-    complete(m_digest->hex(), status);
+    complete(m_digest->finish(), status);
 }
 
 void FileDownload::pieceEnded(Transfer& transfer, CURLcode code, long status) {
@@ -828,15 +828,15 @@ void FileDownload::pieceEnded(Transfer& transfer, CURLcode code, long status) {
 }
 
 void FileDownload::finishPieces(long status) {
-    std::string md5 = m_follower->finish(m_total);
+    FileDigests digests = m_follower->finish(m_total);
     m_follower.reset();
-    if (md5.empty()) {
+    if (digests.md5.empty()) {
         giveUp(DownloadResult::failure(DownloadError::LocalFile,
                                        "the partial file could not be read back: " + m_file->path(), status),
                false);
         return;
     }
-    complete(std::move(md5), status);
+    complete(std::move(digests), status);
 }
 
 // The server's answer cannot be added to the part in hand: once per download the file starts over from its first
@@ -858,7 +858,7 @@ void FileDownload::startOver() {
     m_validator.clear();
     m_hashPartLater = false;
     m_done = m_total = 0;
-    m_digest.emplace();
+    m_digest.emplace(wantsSha256());
     if (!m_file->restart()) {
         giveUp(DownloadResult::failure(DownloadError::LocalFile, m_file->error()), false);
         return;
@@ -866,11 +866,12 @@ void FileDownload::startOver() {
     startSingle();
 }
 
-void FileDownload::complete(std::string md5, long status) {
+void FileDownload::complete(FileDigests digests, long status) {
     m_transfers.clear();
     DownloadResult done;
     done.httpStatus = status;
-    done.md5 = std::move(md5);
+    done.md5 = std::move(digests.md5);
+    done.sha256 = std::move(digests.sha256);
     done.resumedFrom = m_resumedFrom;
     done.received = m_received;
     // Wrong bytes never take the file's name, where they might be run or loaded; nor are they gone on from. An
@@ -878,6 +879,13 @@ void FileDownload::complete(std::string md5, long status) {
     if (!m_request.checksum.empty() && done.md5 != m_request.checksum) {
         done.error = DownloadError::ChecksumMismatch;
         done.detail = "MD5 " + done.md5 + ", the list says " + m_request.checksum;
+        giveUp(std::move(done), false);
+        return;
+    }
+    // The same for a SHA-256 the list gives: bytes with the listed MD5 may still be another file made to have it.
+    if (!m_request.sha256.empty() && done.sha256 != m_request.sha256) {
+        done.error = DownloadError::ChecksumMismatch;
+        done.detail = "SHA-256 " + done.sha256 + ", the list says " + m_request.sha256;
         giveUp(std::move(done), false);
         return;
     }

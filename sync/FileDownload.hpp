@@ -1,4 +1,4 @@
-// One file on its way to the disk: its partial file, its MD5 taken as the bytes arrive, and the libcurl transfers
+// One file on its way to the disk: its partial file, its digests taken as the bytes arrive, and the libcurl transfers
 // that bring it. A small file, or one from a server that serves no byte ranges, comes as one stream; a large one
 // from a server that does comes in pieces side by side, each transfer writing its own part of the one partial file.
 // The Downloader drives many of these on one libcurl multi handle, all on its own thread.
@@ -6,8 +6,8 @@
 
 #include "platform/PartFile.hpp"
 #include "sync/Downloader.hpp"
+#include "sync/FileDigest.hpp"
 #include "sync/HashFollower.hpp"
-#include "sync/Md5Digest.hpp"
 #include "sync/PipelinedWriter.hpp"
 #include "sync/ResumeRecord.hpp"
 
@@ -88,13 +88,14 @@ private:
     void pieceEnded(Transfer& transfer, CURLcode code, long status);
     void startOver();
     void finishPieces(long status);
-    void complete(std::string md5, long status);
+    void complete(FileDigests digests, long status);
     void giveUp(DownloadResult result, bool keepPart = true);
     [[nodiscard]] bool drainWriter();
     void saveRecord();
     void advanceFrontier();
     [[nodiscard]] std::uint64_t piecesWritten() const;
     [[nodiscard]] DownloadResult failureFromFlags(long status);
+    [[nodiscard]] bool wantsSha256() const noexcept { return !m_request.sha256.empty(); }
 
     const DownloadRequest m_request;
     const std::string m_address; // the request's address without the query that defeats caches
@@ -110,7 +111,7 @@ private:
 
     // One stream: where it went on from, its MD5 as it goes, the thread that writes and hashes a large body.
     std::uint64_t m_offset = 0;
-    std::optional<Md5Digest> m_digest;
+    std::optional<FileDigest> m_digest;
     std::optional<PipelinedWriter> m_writer;
     std::string m_knownValidator; // what the server called the file when the part in hand was fetched
     bool m_hashPartLater = false; // the part in hand is large: hashed only if the file stays one stream

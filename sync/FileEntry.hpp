@@ -12,7 +12,8 @@ struct FileEntry {
     std::string checksum;       // lower-case hex MD5, or empty to accept any existing file
     std::string URL;
     std::optional<std::uint64_t> size =
-        std::nullopt; // bytes, when the list says: the download progress knows its total then
+        std::nullopt;     // bytes, when the list says: the download progress knows its total then
+    std::string sha256{}; // lower-case hex SHA-256 that must match as well; empty: none (a signed list only)
 
     friend bool operator==(const FileEntry&, const FileEntry&) = default;
 };

@@ -3,7 +3,7 @@
 
 #include "platform/Diagnostics.hpp"
 #include "platform/InputFile.hpp"
-#include "sync/Md5Digest.hpp"
+#include "sync/FileDigest.hpp"
 
 #include <cstdio>
 #include <memory>
@@ -21,20 +21,21 @@ std::string FileHash::describe(const std::string& path) const {
     return {};
 }
 
-FileHash hashFile(const std::string& path, const std::function<void(std::size_t)>& onBytes) {
+FileHash hashFile(const std::string& path, const std::function<void(std::size_t)>& onBytes, bool withSha256) {
     int openError = 0;
     std::optional<platform::InputFile> file = platform::InputFile::open(path, openError);
     if (!file)
-        return {{}, HashFailure::Open, openError};
-    // The digest is computed in-process: unlike a system provider it cannot fail to start or to take a block.
-    Md5Digest digest;
+        return {{}, {}, HashFailure::Open, openError};
+    // MD5 is computed in-process and cannot fail to start or to take a block; a SHA-256 that failed comes out empty,
+    // which matches nothing.
+    FileDigest digest(withSha256);
 
     const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(hashBlockSize);
     for (;;) {
         const long long got = file->read(buffer.get(), hashBlockSize);
         // Where a folder opens (Linux), reading it fails (EISDIR): it ends here.
         if (got < 0)
-            return {{}, HashFailure::Read, file->error()};
+            return {{}, {}, HashFailure::Read, file->error()};
         if (got == 0)
             break;
         const auto length = static_cast<std::size_t>(got);
@@ -42,17 +43,20 @@ FileHash hashFile(const std::string& path, const std::function<void(std::size_t)
         if (onBytes)
             onBytes(length);
     }
-    return {digest.hex(), HashFailure::None, 0};
+    FileDigests digests = digest.finish();
+    return {std::move(digests.md5), std::move(digests.sha256), HashFailure::None, 0};
 }
 
-std::string FileMd5(const std::string& path) {
-    FileHash hash = hashFile(path);
+FileHash hashFileReported(const std::string& path, bool withSha256) {
+    FileHash hash = hashFile(path, {}, withSha256);
     // The lines keep the words of the Windows calls they once named, which people search logs for.
     switch (hash.failure) {
     case HashFailure::None:
         // One call for the whole line, so the two workers' lines never interleave mid-line.
         platform::Print("MD5 hash of file %s is: %s\n", path.c_str(), hash.hex.c_str());
-        return std::move(hash.hex);
+        if (withSha256)
+            platform::Print("SHA-256 hash of file %s is: %s\n", path.c_str(), hash.sha256.c_str());
+        return hash;
     case HashFailure::Open:
         platform::Print("Error opening file %s\nError: %d\n", path.c_str(), hash.error);
         break;
@@ -60,5 +64,9 @@ std::string FileMd5(const std::string& path) {
         platform::Print("ReadFile failed: %d\n", hash.error);
         break;
     }
-    return {};
+    return hash;
+}
+
+std::string FileMd5(const std::string& path) {
+    return hashFileReported(path, false).hex;
 }

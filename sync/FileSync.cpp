@@ -27,12 +27,13 @@ std::optional<platform::InputFile> openRegularFile(const std::string& path) {
     return file;
 }
 
-// Each worker thread draws from its own engine: reseeding one shared generator with the time in seconds races
-// between the two workers and repeats the same number within a second.
+// Drawn from the system's random source at each call: reseeding one shared generator with the time in seconds
+// races between the two workers and repeats the same number within a second, and an engine of each thread's own
+// (thread_local) crashed under mingw's emulated thread-local storage once an earlier thread had ended. One draw per
+// download costs nothing next to the download.
 int randomQueryNumber() {
-    thread_local std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> numbers(0, maxQueryNumber);
-    return numbers(engine);
+    std::random_device source;
+    return std::uniform_int_distribution<int>(0, maxQueryNumber)(source);
 }
 
 constexpr long notFoundStatus = 404;
@@ -74,7 +75,7 @@ std::pair<std::string, std::string> SplitUrl(const std::string& address) {
     return {address.substr(0, slash + 1), address.substr(slash + 1)};
 }
 
-bool VerifyFile(const std::string& fullPath, const std::string& checksum) {
+bool VerifyFile(const std::string& fullPath, const std::string& checksum, const std::string& sha256) {
     const std::optional<platform::InputFile> file = openRegularFile(fullPath);
     if (!file) {
         return false;
@@ -84,14 +85,25 @@ bool VerifyFile(const std::string& fullPath, const std::string& checksum) {
         return true;
     }
     platform::Print("Calc MD5 !\n");
-    const std::string actual = FileMd5(fullPath);
+    const FileHash actual = hashFileReported(fullPath, !sha256.empty());
     platform::Print("Server MD5: %s!\n", checksum.c_str());
-    platform::Print("Client MD5: %s!\n", actual.c_str());
-    if (actual == checksum) {
-        platform::Print("MD5 Valid !\n");
+    platform::Print("Client MD5: %s!\n", actual.hex.c_str());
+    if (actual.hex != checksum)
+        return false;
+    platform::Print("MD5 Valid !\n");
+    return CheckSha256(actual.sha256, sha256);
+}
+
+bool CheckSha256(const std::string& actual, const std::string& expected) {
+    if (expected.empty())
         return true;
-    }
-    return false;
+    platform::Print("Server SHA-256: %s!\n", expected.c_str());
+    platform::Print("Client SHA-256: %s!\n", actual.c_str());
+    // A digest that could not be computed is empty and matches nothing.
+    if (actual.empty() || actual != expected)
+        return false;
+    platform::Print("SHA-256 Valid !\n");
+    return true;
 }
 
 void CreateFolders(const std::string& path) {
@@ -119,7 +131,7 @@ void EnsureParentFolder(const std::string& filePath) {
 
 std::optional<DownloadRequest> PrepareDownload(const std::string& base, const std::string& path,
                                                const std::string& target, const std::string& checksum,
-                                               std::optional<std::uint64_t> size) {
+                                               std::optional<std::uint64_t> size, const std::string& sha256) {
     platform::Print("File Not exists %s\n", target.c_str());
     EnsureParentFolder(target);
     // A folder in the file's place is never replaced; asking the server first would only waste the transfer.
@@ -133,15 +145,16 @@ std::optional<DownloadRequest> PrepareDownload(const std::string& base, const st
     const char joiner = address.find('?') == std::string::npos ? '?' : '&';
     const std::string request = address + joiner + std::to_string(randomQueryNumber());
     platform::Print("Start Downloading ... %s\n", request.c_str());
-    return DownloadRequest{request, target, true, address, checksum, size};
+    return DownloadRequest{request, target, true, address, checksum, size, sha256};
 }
 
-SyncOutcome DownloadOutcome(const DownloadResult& downloaded, const std::string& target, const std::string& checksum) {
+SyncOutcome DownloadOutcome(const DownloadResult& downloaded, const std::string& target, const std::string& checksum,
+                            const std::string& sha256) {
     if (downloaded.resumedFrom > 0) {
         platform::Print("Resumed from byte %llu\n", static_cast<unsigned long long>(downloaded.resumedFrom));
     }
     if (downloaded.error == DownloadError::ChecksumMismatch) {
-        platform::Print("%s MD5 FAIL!\n", target.c_str());
+        platform::Print("%s %s\n", target.c_str(), downloaded.md5 == checksum ? "SHA-256 FAIL!" : "MD5 FAIL!");
         return {SyncFailure::ChecksumMismatch};
     }
     if (!downloaded) {
@@ -150,24 +163,25 @@ SyncOutcome DownloadOutcome(const DownloadResult& downloaded, const std::string&
     }
     // The digest of the bytes as they were written: the new file is not read back. A checksum that could not be
     // computed never counts as a match, not even with the empty checksum.
-    const bool ok = !downloaded.md5.empty() && downloaded.md5 == checksum;
-    platform::Print("%s %s\n", target.c_str(), ok ? "MD5 OK!" : "MD5 FAIL!");
+    const bool md5Ok = !downloaded.md5.empty() && downloaded.md5 == checksum;
+    platform::Print("%s %s\n", target.c_str(), md5Ok ? "MD5 OK!" : "MD5 FAIL!");
+    const bool ok = md5Ok && CheckSha256(downloaded.sha256, sha256);
     return ok ? SyncOutcome{} : SyncOutcome{SyncFailure::ChecksumMismatch};
 }
 
 SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
                      const std::string& checksum, std::string& fullPath, Downloader& downloader,
-                     std::optional<std::uint64_t> size) {
+                     std::optional<std::uint64_t> size, const std::string& sha256) {
     fullPath = platform::FullPath(location);
     const std::string target = fullPath;
-    if (VerifyFile(target, checksum)) {
+    if (VerifyFile(target, checksum, sha256)) {
         platform::Print("Files is OK \n");
         return {};
     }
-    const std::optional<DownloadRequest> request = PrepareDownload(base, path, target, checksum, size);
+    const std::optional<DownloadRequest> request = PrepareDownload(base, path, target, checksum, size, sha256);
     if (!request)
         return {SyncFailure::CannotWrite};
-    return DownloadOutcome(downloader.fetch(*request), target, checksum);
+    return DownloadOutcome(downloader.fetch(*request), target, checksum, sha256);
 }
 
 bool SyncFile(const std::string& base, const std::string& path, const std::string& location,

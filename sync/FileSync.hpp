@@ -12,8 +12,12 @@
 /// Splits a download address at the first '/' after its first '.'; base + path is the address again.
 [[nodiscard]] std::pair<std::string, std::string> SplitUrl(const std::string& address);
 
-/// True when `fullPath` can be opened for reading and, unless `checksum` is empty, its MD5 equals `checksum`.
-[[nodiscard]] bool VerifyFile(const std::string& fullPath, const std::string& checksum);
+/// True when `fullPath` can be opened for reading and, unless `checksum` is empty, its MD5 equals `checksum` and its
+/// SHA-256 equals `sha256` (unless that is empty).
+[[nodiscard]] bool VerifyFile(const std::string& fullPath, const std::string& checksum, const std::string& sha256 = {});
+
+/// Compares a file's SHA-256 with the one the list gives, with the lines that say so; true when the list gives none.
+[[nodiscard]] bool CheckSha256(const std::string& actual, const std::string& expected);
 
 /// Creates every folder along `path`.
 void CreateFolders(const std::string& path);
@@ -35,18 +39,20 @@ struct SyncOutcome {
 /// Nullopt, with a line saying so, when a folder stands where the file goes: it is never replaced.
 [[nodiscard]] std::optional<DownloadRequest> PrepareDownload(const std::string& base, const std::string& path,
                                                              const std::string& target, const std::string& checksum,
-                                                             std::optional<std::uint64_t> size);
+                                                             std::optional<std::uint64_t> size,
+                                                             const std::string& sha256 = {});
 /// What a finished download of `target` means for the file, with its lines ("MD5 OK!", "Download failed: ...").
 [[nodiscard]] SyncOutcome DownloadOutcome(const DownloadResult& result, const std::string& target,
-                                          const std::string& checksum);
+                                          const std::string& checksum, const std::string& sha256 = {});
 
 /// Checks the file at `location` and downloads base + path + "?<random>" over it when it is missing or wrong,
 /// resuming what an earlier attempt or run left, with the MD5 taken from the bytes as they arrive.
-/// `fullPath` receives FullPath(location) first, whatever the outcome. Succeeds only when the file checks out; a
-/// download that does not never takes the file's place. `size`, the list's, caps the download.
+/// `fullPath` receives FullPath(location) first, whatever the outcome. Succeeds only when the file checks out, by its
+/// SHA-256 too when `sha256` is given; a download that does not never takes the file's place. `size`, the list's,
+/// caps the download.
 [[nodiscard]] SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
                                    const std::string& checksum, std::string& fullPath, Downloader& downloader,
-                                   std::optional<std::uint64_t> size = std::nullopt);
+                                   std::optional<std::uint64_t> size = std::nullopt, const std::string& sha256 = {});
 /// The same through a downloader of its own.
 [[nodiscard]] bool SyncFile(const std::string& base, const std::string& path, const std::string& location,
                             const std::string& checksum, std::string& fullPath, const StopFlag& stop);

@@ -65,20 +65,25 @@ std::vector<Step> planSteps(const std::vector<FileEntry>& files, bool fullGameDo
 
 // The lines VerifyFile prints, printed by the worker in list order although the file was read ahead, so that
 // whoever watches the output sees each file's lines together.
-bool reportCheck(const FileCheck& check, const std::string& fullPath, const std::string& checksum) {
-    if (check.md5.empty())
+bool reportCheck(const FileCheck& check, const std::string& fullPath, const FileEntry& entry) {
+    const FileDigests& found = check.digests;
+    if (found.md5.empty())
         return false;
     if (check.fromCache) {
         platform::Print("MD5 from the verification cache !\n");
     } else {
         platform::Print("Calc MD5 !\n");
-        platform::Print("MD5 hash of file %s is: %s\n", fullPath.c_str(), check.md5.c_str());
+        platform::Print("MD5 hash of file %s is: %s\n", fullPath.c_str(), found.md5.c_str());
+        if (!found.sha256.empty())
+            platform::Print("SHA-256 hash of file %s is: %s\n", fullPath.c_str(), found.sha256.c_str());
     }
-    platform::Print("Server MD5: %s!\n", checksum.c_str());
-    platform::Print("Client MD5: %s!\n", check.md5.c_str());
-    if (check.md5 != checksum)
+    platform::Print("Server MD5: %s!\n", entry.checksum.c_str());
+    platform::Print("Client MD5: %s!\n", found.md5.c_str());
+    if (found.md5 != entry.checksum)
         return false;
     platform::Print("MD5 Valid !\n");
+    if (!CheckSha256(found.sha256, entry.sha256))
+        return false;
     platform::Print("Files is OK \n");
     return true;
 }
@@ -86,14 +91,14 @@ bool reportCheck(const FileCheck& check, const std::string& fullPath, const std:
 } // namespace
 
 bool Launcher::syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                              std::string& fullPath, Backoff& backoff, Downloader& downloader,
-                              std::optional<std::uint64_t> size) {
+                              std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
+                              std::optional<std::uint64_t> size, const std::string& sha256) {
     const auto [base, path] = SplitUrl(url);
     const std::string statusBefore = statusText();
     int failures = 0;
     bool toldWhy = false;
     for (;;) {
-        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size);
+        const SyncOutcome outcome = SyncFile(base, path, location, checksum, fullPath, downloader, size, sha256);
         if (outcome)
             break;
         if (m_stop)
@@ -104,13 +109,15 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
             continue;
         if (outcome.failure == SyncFailure::DiskFull) {
             // Failed writes would not make room: wait for the player to, then go on from the partial file.
-            setStatus(status::diskFull);
-            toldWhy = true;
-            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort))
+            if (report == FailureReport::ToPlayer) {
+                setStatus(status::diskFull);
+                toldWhy = true;
+            }
+            if (!waitForRoom(FolderOf(fullPath), outcome.bytesShort, report))
                 return false;
             continue;
         }
-        if (++failures >= failuresBeforeReason) {
+        if (++failures >= failuresBeforeReason && report == FailureReport::ToPlayer) {
             if (const TextPair* reason = failureText(outcome.failure)) {
                 setStatus(*reason);
                 toldWhy = true;
@@ -127,26 +134,29 @@ bool Launcher::syncUntilValid(const std::string& url, const std::string& locatio
     return true;
 }
 
-FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& checksum) {
+FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& checksum, const std::string& sha256) {
     const std::optional<platform::FileFacts> before = platform::ReadFileFacts(fullPath);
     if (!before)
         return {}; // missing, or no plain file: the worker's own check finds out and downloads
     if (!m_fullCheck) {
-        std::string cached;
+        FileDigests cached;
         {
             const std::lock_guard lock(m_verifiedMutex);
             cached = m_verified.lookup(fullPath, *before);
         }
-        if (!cached.empty() && cached == checksum)
-            return {cached, true};
+        // A record without the SHA-256 the list now asks for is no answer: the file is read again for it.
+        if (cached.match(checksum, sha256))
+            return {std::move(cached), true};
     }
     const VerificationCache::Clock::time_point readAt = VerificationCache::Clock::now();
-    std::string md5 = hashFile(fullPath).hex;
-    // A file written while it was read has no one MD5: neither the result nor a record can be trusted.
-    const bool unchanged = platform::ReadFileFacts(fullPath) == before;
+    FileHash hash = hashFile(fullPath, {}, !sha256.empty());
+    // A file written while it was read has no one digest: neither the result nor a record can be trusted.
+    FileDigests digests;
+    if (platform::ReadFileFacts(fullPath) == before)
+        digests = {std::move(hash.hex), std::move(hash.sha256)};
     const std::lock_guard lock(m_verifiedMutex);
-    m_verified.record(fullPath, *before, unchanged ? md5 : std::string(), readAt);
-    return {unchanged ? std::move(md5) : std::string(), false};
+    m_verified.record(fullPath, *before, digests, readAt);
+    return {std::move(digests), false};
 }
 
 void Launcher::saveVerificationCache() {
@@ -247,13 +257,14 @@ private:
                 const std::optional<FileCheck> check = m_checks.await(*step.checkJob, wait);
                 if (!check)
                     return !m_launcher.m_stop.load(); // not there yet: the transfers go on meanwhile
-                if (reportCheck(*check, state.fullPath, entry.checksum)) {
+                if (reportCheck(*check, state.fullPath, entry)) {
                     if (!done(m_cursor))
                         return false;
                     next();
                     continue;
                 }
-            } else if (platform::ReadFileFacts(state.fullPath) && VerifyFile(state.fullPath, entry.checksum)) {
+            } else if (platform::ReadFileFacts(state.fullPath) &&
+                       VerifyFile(state.fullPath, entry.checksum, entry.sha256)) {
                 // A file with an empty checksum is fetched only when it is missing.
                 platform::Print("Files is OK \n");
                 if (!done(m_cursor))
@@ -368,7 +379,7 @@ private:
         }
         const auto [base, path] = SplitUrl(entry.URL);
         const std::optional<DownloadRequest> request =
-            PrepareDownload(base, path, state.fullPath, entry.checksum, entry.size);
+            PrepareDownload(base, path, state.fullPath, entry.checksum, entry.size, entry.sha256);
         if (!request)
             return failed(index, SyncOutcome{SyncFailure::CannotWrite});
         const Downloader::FileId id = m_downloader.start(*request, [this, index](const TransferProgress& progress) {
@@ -388,7 +399,7 @@ private:
         StepState& state = m_steps[index];
         m_busyTargets.erase(targetKey(state.fullPath));
         const FileEntry& entry = m_files[m_plan[index].entry];
-        SyncOutcome outcome = DownloadOutcome(result, state.fullPath, entry.checksum);
+        SyncOutcome outcome = DownloadOutcome(result, state.fullPath, entry.checksum, entry.sha256);
         if (m_launcher.m_stop)
             return false;
         // With an empty checksum a completed download still reports a mismatch; the next check accepts the file
@@ -410,7 +421,7 @@ private:
         if (outcome.failure == SyncFailure::DiskFull) {
             // Failed writes would not make room: wait for the player to, then go on from the partial file.
             m_launcher.setStatus(status::diskFull);
-            if (!m_launcher.waitForRoom(FolderOf(state.fullPath), outcome.bytesShort))
+            if (!m_launcher.waitForRoom(FolderOf(state.fullPath), outcome.bytesShort, FailureReport::ToPlayer))
                 return false;
             refreshStatus();
             m_queue.insert(index);
@@ -523,9 +534,9 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
             jobEntries.size(),
             [&](std::size_t job) {
                 const FileEntry& entry = files[jobEntries[job]];
-                FileCheck check = checkFile(checkedPaths[job], entry.checksum);
+                FileCheck check = checkFile(checkedPaths[job], entry.checksum, entry.sha256);
                 // Found early, so that the window can count the files and bytes ahead before they download.
-                if (check.md5 != entry.checksum)
+                if (!check.digests.match(entry.checksum, entry.sha256))
                     expectDownload(entry);
                 return check;
             },

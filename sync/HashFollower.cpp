@@ -3,6 +3,7 @@
 #include "sync/HashFollower.hpp"
 
 #include "platform/InputFile.hpp"
+#include "platform/ThreadPriority.hpp"
 
 #include <algorithm>
 #include <memory>
@@ -14,7 +15,11 @@ constexpr std::size_t readBlock = 1024 * 1024;
 
 } // namespace
 
-HashFollower::HashFollower(std::string path) : m_path(std::move(path)), m_thread([this] { run(); }) {}
+HashFollower::HashFollower(std::string path, bool withSha256)
+    : m_path(std::move(path)), m_digest(withSha256), m_thread([this] {
+          platform::LowerThreadPriority(); // hashing beside the downloads, below the window as the other workers
+          run();
+      }) {}
 
 HashFollower::~HashFollower() {
     {
@@ -37,7 +42,7 @@ void HashFollower::advance(std::uint64_t ready) {
     m_changed.notify_all();
 }
 
-std::string HashFollower::finish(std::uint64_t size) {
+FileDigests HashFollower::finish(std::uint64_t size) {
     {
         const std::lock_guard lock(m_mutex);
         m_ready = std::max(m_ready, size);
@@ -47,7 +52,7 @@ std::string HashFollower::finish(std::uint64_t size) {
     m_thread.join();
     if (m_failed || m_hashed != size)
         return {};
-    return m_digest.hex();
+    return m_digest.finish();
 }
 
 void HashFollower::run() {

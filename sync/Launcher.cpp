@@ -3,6 +3,7 @@
 
 #include "platform/Diagnostics.hpp"
 #include "platform/FileSystem.hpp"
+#include "platform/ThreadPriority.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -78,7 +79,12 @@ void Launcher::startFileSync(std::vector<FileEntry> files) {
     std::stable_partition(files.begin(), files.end(), [](const FileEntry& entry) { return entry.required != 0; });
     m_allDone = false;
     try {
-        m_fileThread = std::thread(&Launcher::fileWorker, this, std::move(files));
+        // Below the window, which must keep its frames and clicks while this worker hashes on every core. The music
+        // worker stays at the window's priority: the audio threads it starts inherit it, and it has little to do.
+        m_fileThread = std::thread([this, files = std::move(files)]() mutable {
+            platform::LowerThreadPriority();
+            fileWorker(std::move(files));
+        });
     } catch (const std::exception& error) {
         platform::Print("Could not start the file worker: %s\n", error.what());
     }
@@ -184,11 +190,22 @@ bool Launcher::waitForMusicWorker(std::chrono::milliseconds timeout) const {
 
 bool Launcher::insideGameFolder(const std::string& location) const {
     // A server list must not reach outside the game folder ("../../.bashrc", "/etc/x"); an empty location has no
-    // file of its own and would name the game folder itself.
-    if (location.empty())
+    // file of its own and would name the game folder itself. A share or a device is refused by its text before
+    // anything asks the file system about it: Windows would send the player's credentials to the host.
+    if (location.empty() || platform::IsNetworkOrDevicePath(location))
         return false;
     const std::string full = platform::FullPath(location);
     return !full.empty() && platform::IsInsideFolder(full, m_gameFolder);
+}
+
+bool Launcher::pathAllowed(std::string_view key, const std::string& path) const {
+    if (path.empty())
+        return false;
+    if (insideGameFolder(path))
+        return true;
+    platform::Print("Refused \"%.*s\" outside the game folder: %s\n", static_cast<int>(key.size()), key.data(),
+                    path.c_str());
+    return false;
 }
 
 bool Launcher::locationAllowed(const std::string& location) const {

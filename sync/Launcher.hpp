@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -96,6 +97,9 @@ public:
     bool waitForMusicWorker(std::chrono::milliseconds timeout) const;
 
     [[nodiscard]] const std::string& gameFolder() const noexcept { return m_gameFolder; }
+    /// True when `path`, a path from the server's document under the key `key`, names a place inside the game
+    /// folder (by its text: no file call is made); prints why not otherwise. The empty path is refused silently.
+    [[nodiscard]] bool pathAllowed(std::string_view key, const std::string& path) const;
 
     /// The pauses between retries of a failing download; call before starting the workers (tests shorten them).
     void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds cap) noexcept;
@@ -145,21 +149,25 @@ private:
     // sync/FileWorker.cpp
     /// The walk of one file list: the checks in list order, the downloads several at once.
     class FileWalk;
+    /// Who hears of a file that keeps failing: the player (the status line, the disk-full box), or only the output.
+    enum class FailureReport { ToPlayer, OutputOnly };
     void fileWorker(std::vector<FileEntry> files);
     /// SyncFile until it succeeds, pausing with `backoff` between attempts; false when stopped first. A file that
-    /// keeps failing puts the reason on the status line; a full disk is waited out (see waitForRoom).
+    /// keeps failing puts the reason on the status line when `report` says so; a full disk is waited out (see
+    /// waitForRoom).
     bool syncUntilValid(const std::string& url, const std::string& location, const std::string& checksum,
-                        std::string& fullPath, Backoff& backoff, Downloader& downloader,
-                        std::optional<std::uint64_t> size = std::nullopt);
-    /// The MD5 of the file at `fullPath`: from the verification cache when its record still holds and matches
-    /// `checksum`, read otherwise (and then recorded). Runs on the checking threads.
-    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum);
+                        std::string& fullPath, Backoff& backoff, Downloader& downloader, FailureReport report,
+                        std::optional<std::uint64_t> size = std::nullopt, const std::string& sha256 = {});
+    /// The digests of the file at `fullPath` (SHA-256 too when `sha256` is given): from the verification cache when
+    /// its record still holds and matches, read otherwise (and then recorded). Runs on the checking threads.
+    [[nodiscard]] FileCheck checkFile(const std::string& fullPath, const std::string& checksum,
+                                      const std::string& sha256);
     void saveVerificationCache();
 
     // sync/DiskRoom.cpp
-    /// Shows the disk-full box (once per run) and sleeps until `folder` has `bytesShort` more bytes free than now,
-    /// looking again every few seconds; false when stopped first.
-    bool waitForRoom(const std::string& folder, std::uint64_t bytesShort);
+    /// Shows the disk-full box (once per run, when `report` is to the player) and sleeps until `folder` has
+    /// `bytesShort` more bytes free than now, looking again every few seconds; false when stopped first.
+    bool waitForRoom(const std::string& folder, std::uint64_t bytesShort, FailureReport report);
     /// Before the first file of the full game: waits (see waitForRoom) until the game folder has room for the
     /// listed sizes of the game files not on disk yet, less what their partial files hold; false when stopped.
     bool waitForGameDataRoom(const std::vector<FileEntry>& gameFiles);

@@ -37,7 +37,9 @@ void Launcher::musicWorker(std::string url, std::string location, std::string ch
     Backoff backoff(m_retryFirst, m_retryCap);
     std::string fullPath;
     Downloader downloader(m_stop);
-    if (!syncUntilValid(url, location, checksum, fullPath, backoff, downloader))
+    // Its status goes up once, here: a track that fails, or arrives after "Ready to Play", must not take the line
+    // back from the file worker. Why it fails is in the output.
+    if (!syncUntilValid(url, location, checksum, fullPath, backoff, downloader, FailureReport::OutputOnly))
         return;
     {
         const std::lock_guard lock(m_mutex);

@@ -2,11 +2,16 @@
 // thread only copies bytes into blocks.
 #include "sync/PipelinedWriter.hpp"
 
+#include "platform/ThreadPriority.hpp"
+
 #include <cstring>
 #include <utility>
 
-PipelinedWriter::PipelinedWriter(platform::PartFile& file, Md5Digest& digest)
-    : m_file(file), m_digest(digest), m_thread([this] { run(); }) {}
+PipelinedWriter::PipelinedWriter(platform::PartFile& file, FileDigest& digest)
+    : m_file(file), m_digest(digest), m_thread([this] {
+          platform::LowerThreadPriority(); // hashing beside a download, below the window as the other workers
+          run();
+      }) {}
 
 PipelinedWriter::~PipelinedWriter() {
     (void)finish();

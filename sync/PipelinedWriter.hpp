@@ -1,9 +1,9 @@
-// A download's bytes written to its partial file and fed to its MD5 on a thread of its own, so the hash of a large
+// A download's bytes written to its partial file and fed to its digests on a thread of its own, so the hash of a large
 // file runs beside the transfer instead of holding up each received block.
 #pragma once
 
 #include "platform/PartFile.hpp"
-#include "sync/Md5Digest.hpp"
+#include "sync/FileDigest.hpp"
 
 #include <condition_variable>
 #include <cstddef>
@@ -18,7 +18,7 @@ public:
     static constexpr std::size_t blockCount = 4; // enough to ride out a slow write; bounded, so memory is too
 
     /// Starts the writing thread; `file` and `digest` must outlive the object and are not touched meanwhile.
-    PipelinedWriter(platform::PartFile& file, Md5Digest& digest);
+    PipelinedWriter(platform::PartFile& file, FileDigest& digest);
     /// Finishes (see finish()) and joins the thread.
     ~PipelinedWriter();
     PipelinedWriter(const PipelinedWriter&) = delete;
@@ -38,7 +38,7 @@ private:
     void hand(Block block);
 
     platform::PartFile& m_file;
-    Md5Digest& m_digest;
+    FileDigest& m_digest;
     Block m_filling; // the block append() copies into, owned by the calling thread
 
     std::mutex m_mutex; // guards the fields below

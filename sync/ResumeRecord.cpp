@@ -3,12 +3,12 @@
 #include "sync/ResumeRecord.hpp"
 
 #include "platform/Diagnostics.hpp"
+#include "platform/FileRemoval.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
 
 #include <charconv>
-#include <cstdio>
 #include <set>
 #include <string_view>
 
@@ -141,7 +141,7 @@ bool ResumeRecord::save(const std::string& target) const {
 }
 
 void ResumeRecord::remove(const std::string& target) {
-    (void)std::remove(pathFor(target).c_str());
+    (void)platform::RemoveFileOrLink(pathFor(target));
 }
 
 void RemoveStalePartialDownloads(const std::string& gameFolder, const std::vector<FileEntry>& files,
@@ -160,7 +160,7 @@ void RemoveStalePartialDownloads(const std::string& gameFolder, const std::vecto
             continue;
         }
         platform::Print("Removing a partial download no longer listed: %s\n", target.c_str());
-        (void)std::remove(platform::PartFile::resumePath(target).c_str());
+        (void)platform::RemoveFileOrLink(platform::PartFile::resumePath(target));
         ResumeRecord::remove(target);
     }
 }

@@ -17,12 +17,17 @@
 
 namespace {
 
-constexpr std::string_view headerLine = "varnhold-verified 1";
+constexpr std::string_view headerLine = "varnhold-verified 2";
+// The first form, without the SHA-256 field, is still read: an update of the launcher must not read every file again.
+constexpr std::string_view firstHeaderLine = "varnhold-verified 1";
+constexpr std::string_view noSha256 = "-";
 constexpr std::string_view folderTag = "folder";
 constexpr std::string_view endTag = "end";
 constexpr const char* cacheSubfolder = "/varnhold-launcher/";
 constexpr std::size_t md5HexLength = 32;
-constexpr std::size_t recordFields = 7;
+constexpr std::size_t sha256HexLength = 64;
+constexpr std::size_t recordFields = 8;
+constexpr std::size_t firstRecordFields = 7;
 constexpr std::size_t readBlockSize = 64 * 1024;
 // A cache of a few thousand records is some hundred kilobytes; anything far larger is not ours.
 constexpr std::size_t maxCacheBytes = 64 * 1024 * 1024;
@@ -38,8 +43,8 @@ std::string md5Of(std::string_view bytes) {
     return digest.hex();
 }
 
-bool isMd5Hex(std::string_view text) {
-    return text.size() == md5HexLength && std::all_of(text.begin(), text.end(), [](char c) {
+bool isHex(std::string_view text, std::size_t length) {
+    return text.size() == length && std::all_of(text.begin(), text.end(), [](char c) {
                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
            });
 }
@@ -138,23 +143,32 @@ VerificationCache VerificationCache::load(std::string file, std::string gameFold
         body.remove_prefix(cut + 1);
         return line;
     };
-    if (nextLine() != headerLine)
+    const std::string_view header = nextLine();
+    if (header != headerLine && header != firstHeaderLine)
         return fail("the cache file is of another kind");
+    const std::size_t fieldCount = header == headerLine ? recordFields : firstRecordFields;
     const std::vector<std::string_view> folder = splitFields(nextLine(), 2);
     if (folder.size() != 2 || folder[0] != folderTag || folder[1] != cache.m_gameFolder)
         return fail("the cache file belongs to another game folder");
 
     std::size_t seen = 0;
     while (!body.empty()) {
-        const std::vector<std::string_view> fields = splitFields(nextLine(), recordFields);
+        std::vector<std::string_view> fields = splitFields(nextLine(), fieldCount);
         Record record;
-        if (fields.size() != recordFields || !isMd5Hex(fields[0]) || !parseNumber(fields[1], record.facts.size) ||
-            !parseNumber(fields[2], record.facts.modifiedNs) || !parseNumber(fields[3], record.facts.volume) ||
-            !parseNumber(fields[4], record.facts.identity) || !parseNumber(fields[5], record.checkedAt) ||
-            fields[6].empty())
+        if (fields.size() != fieldCount || !isHex(fields[0], md5HexLength))
+            return fail("the cache file holds a damaged record");
+        record.digests.md5 = std::string(fields[0]);
+        if (fieldCount == recordFields) {
+            if (fields[1] != noSha256 && !isHex(fields[1], sha256HexLength))
+                return fail("the cache file holds a damaged record");
+            record.digests.sha256 = fields[1] == noSha256 ? std::string() : std::string(fields[1]);
+            fields.erase(fields.begin() + 1);
+        }
+        if (!parseNumber(fields[1], record.facts.size) || !parseNumber(fields[2], record.facts.modifiedNs) ||
+            !parseNumber(fields[3], record.facts.volume) || !parseNumber(fields[4], record.facts.identity) ||
+            !parseNumber(fields[5], record.checkedAt) || fields[6].empty())
             return fail("the cache file holds a damaged record");
         ++seen;
-        record.md5 = std::string(fields[0]);
         // Expired records, and records from the future of a clock that was set back, are dropped at once.
         const std::int64_t age = cache.m_now - record.checkedAt;
         if (age < 0 || age >= std::chrono::duration_cast<std::chrono::seconds>(maxAge).count()) {
@@ -168,25 +182,27 @@ VerificationCache VerificationCache::load(std::string file, std::string gameFold
     return cache;
 }
 
-std::string VerificationCache::lookup(const std::string& fullPath, const platform::FileFacts& facts) const {
+FileDigests VerificationCache::lookup(const std::string& fullPath, const platform::FileFacts& facts) const {
     const auto found = m_records.find(fullPath);
     if (found == m_records.end() || found->second.facts != facts)
         return {};
-    return found->second.md5;
+    return found->second.digests;
 }
 
-void VerificationCache::record(const std::string& fullPath, const platform::FileFacts& facts, const std::string& md5,
-                               Clock::time_point readAt) {
+void VerificationCache::record(const std::string& fullPath, const platform::FileFacts& facts,
+                               const FileDigests& digests, Clock::time_point readAt) {
     const std::int64_t readAtNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(readAt.time_since_epoch()).count();
     const std::int64_t settleNs = std::chrono::duration_cast<std::chrono::nanoseconds>(settleTime).count();
     const bool settled = facts.modifiedNs <= readAtNs - settleNs;
-    if (!settled || !isMd5Hex(md5) || fullPath.empty() || fullPath.find('\n') != std::string::npos) {
+    const bool sound =
+        isHex(digests.md5, md5HexLength) && (digests.sha256.empty() || isHex(digests.sha256, sha256HexLength));
+    if (!settled || !sound || fullPath.empty() || fullPath.find('\n') != std::string::npos) {
         if (m_records.erase(fullPath) != 0)
             m_changed = true;
         return;
     }
-    m_records.insert_or_assign(fullPath, Record{md5, facts, secondsSinceEpoch(readAt)});
+    m_records.insert_or_assign(fullPath, Record{digests, facts, secondsSinceEpoch(readAt)});
     m_changed = true;
 }
 
@@ -208,7 +224,8 @@ std::string VerificationCache::serialise() const {
     text.append(headerLine).append("\n");
     text.append(folderTag).append("\t").append(m_gameFolder).append("\n");
     for (const auto& [path, record] : m_records) {
-        text.append(record.md5).append("\t");
+        text.append(record.digests.md5).append("\t");
+        text.append(record.digests.sha256.empty() ? noSha256 : record.digests.sha256).append("\t");
         text.append(std::to_string(record.facts.size)).append("\t");
         text.append(std::to_string(record.facts.modifiedNs)).append("\t");
         text.append(std::to_string(record.facts.volume)).append("\t");

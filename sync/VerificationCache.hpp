@@ -1,7 +1,8 @@
-// What earlier starts verified by MD5, so that a game file nobody touched since need not be read again.
+// What earlier starts verified by MD5 (and SHA-256), so that a game file nobody touched since need not be read again.
 #pragma once
 
 #include "platform/FileFacts.hpp"
+#include "sync/FileDigest.hpp"
 
 #include <chrono>
 #include <map>
@@ -19,7 +20,7 @@ public:
     static constexpr std::chrono::seconds settleTime{2};
 
     struct Record {
-        std::string md5;
+        FileDigests digests; // the SHA-256 only when a list asked for it
         platform::FileFacts facts;
         std::int64_t checkedAt = 0; // seconds since 1970-01-01 UTC, when the file was read
     };
@@ -35,12 +36,12 @@ public:
     [[nodiscard]] static VerificationCache load(std::string file, std::string gameFolder, Clock::time_point now,
                                                 std::string* problem = nullptr);
 
-    /// The MD5 recorded for `fullPath` when the record is younger than maxAge and `facts` are still the recorded
-    /// ones; empty otherwise.
-    [[nodiscard]] std::string lookup(const std::string& fullPath, const platform::FileFacts& facts) const;
-    /// Records that the file at `fullPath`, read at `readAt` while its facts were `facts` throughout, has `md5`.
-    /// A file modified within settleTime of `readAt` is forgotten instead.
-    void record(const std::string& fullPath, const platform::FileFacts& facts, const std::string& md5,
+    /// The digests recorded for `fullPath` when the record is younger than maxAge and `facts` are still the
+    /// recorded ones; empty otherwise.
+    [[nodiscard]] FileDigests lookup(const std::string& fullPath, const platform::FileFacts& facts) const;
+    /// Records that the file at `fullPath`, read at `readAt` while its facts were `facts` throughout, has `digests`.
+    /// A file modified within settleTime of `readAt`, or one without an MD5, is forgotten instead.
+    void record(const std::string& fullPath, const platform::FileFacts& facts, const FileDigests& digests,
                 Clock::time_point readAt);
     /// Drops the records of every path not in `fullPaths`, so files no longer listed leave the cache.
     void keepOnly(const std::vector<std::string>& fullPaths);

@@ -1,4 +1,4 @@
-// The click action: the close spot, the links, Discord, the music spot and Play, first hit wins.
+// The click action: the close and minimise spots, the links, Discord, the music spot and Play, first hit wins.
 #include "ui/ClickAction.hpp"
 
 #include "sync/Launcher.hpp"
@@ -29,6 +29,8 @@ constexpr std::array<LinkButton, 8> linkButtons{
 ClickTarget hitTest(const ClickRegions& regions, sf::Vector2f mouse) {
     if (ui::containsInclusive(regions.closeArea, mouse))
         return ClickTarget::Close;
+    if (ui::containsInclusive(regions.minimiseArea, mouse))
+        return ClickTarget::Minimise;
     for (const LinkButton& button : linkButtons)
         if (ui::containsInclusive(regions.images[static_cast<std::size_t>(button.image)], mouse))
             return button.target;
@@ -53,6 +55,9 @@ void performClick(ClickTarget target, LauncherScene& scene, Launcher& launcher, 
         return;
     case ClickTarget::Close:
         scene.close();
+        return;
+    case ClickTarget::Minimise:
+        scene.minimise();
         return;
     case ClickTarget::Music:
         if (launcher.musicOn())
@@ -81,8 +86,4 @@ void performClick(ClickTarget target, LauncherScene& scene, Launcher& launcher, 
 
 void onClick(LauncherScene& scene, sf::Vector2f mouse, Launcher& launcher, const SceneActions& actions) {
     performClick(hitTest(scene.clickRegions(), mouse), scene, launcher, actions);
-}
-
-void onClick(LauncherScene& scene, Launcher& launcher, const SceneActions& actions) {
-    onClick(scene, scene.pointer().position, launcher, actions);
 }

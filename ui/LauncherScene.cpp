@@ -5,7 +5,6 @@
 #include "platform/Diagnostics.hpp"
 #include "sync/Launcher.hpp"
 
-#include <SFML/Window/Event.hpp>
 #include <SFML/Window/Mouse.hpp>
 
 #include <SFML/System/Clock.hpp>
@@ -13,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -24,6 +24,7 @@ constexpr unsigned bitsPerPixel = 32;
 constexpr float hotSpotFromRight = 45.f; // the close and music symbols of the background art
 constexpr float closeSpotTop = 15.f;
 constexpr float musicSpotTop = 56.f;
+constexpr float minimiseSpotTop = 97.f; // under the music spot, in the strip of round spots right of the column
 constexpr float hotSpotSize = 30.f;
 
 // Images whose hover turns the cursor to its active form: Play (also while unavailable) and every button.
@@ -76,35 +77,45 @@ std::optional<sf::Vector2i> pngSize(std::span<const unsigned char> bytes) {
 
 LauncherScene::LauncherScene(Language language)
     : m_imageSet(imageSet(language)), m_texts(m_font, language), m_progressBar(m_font, language) {
-    for (int index = 0; index < assets::imageCount; ++index) {
-        const auto at = static_cast<std::size_t>(index);
-        const std::optional<sf::Vector2i> size =
-            decodedOnFirstUse(index) ? pngSize(assets::image(index, m_imageSet)) : std::nullopt;
-        if (!size) {
-            loadTexture(index);
-            m_sprites[at].setTexture(m_textures[at], false);
-            continue;
-        }
-        // The layout and the hit regions need the size at once; the pixels only when the image is drawn.
-        m_decodePending[at] = true;
-        m_sprites[at].setTexture(m_textures[at], false);
-        m_sprites[at].setTextureRect({0, 0, size->x, size->y});
-    }
+    loadImages();
 
     // The font reads its bytes in place for as long as it lives; they are part of the program.
     const std::span<const unsigned char> font = assets::font();
     if (!font.empty())
         (void)m_font.loadFromMemory(font.data(), font.size());
 
-    m_texts.setBackgroundSize(backgroundSize());
+    const sf::Vector2f size = backgroundSize();
+    m_view = sf::View(sf::FloatRect(0.f, 0.f, size.x, size.y));
+    m_texts.setBackgroundSize(size);
     placeButtons();
 }
 
 LauncherScene::~LauncherScene() = default;
 
+void LauncherScene::loadImages() {
+    const float pixelsPerUnit = assets::pixelsPerUnit(m_imageScale);
+    for (int index = 0; index < assets::imageCount; ++index) {
+        const auto at = static_cast<std::size_t>(index);
+        m_textures[at] = sf::Texture(); // the pixels of another size go
+        m_textures[at].setSmooth(m_smooth);
+        m_sprites[at].setScale(1.f / pixelsPerUnit, 1.f / pixelsPerUnit);
+        const std::optional<sf::Vector2i> size =
+            decodedOnFirstUse(index) ? pngSize(assets::image(index, m_imageSet, m_imageScale)) : std::nullopt;
+        m_decodePending[at] = size.has_value();
+        if (!size) {
+            loadTexture(index);
+            m_sprites[at].setTexture(m_textures[at], true);
+            continue;
+        }
+        // The layout and the hit regions need the size at once; the pixels only when the image is drawn.
+        m_sprites[at].setTexture(m_textures[at], false);
+        m_sprites[at].setTextureRect({0, 0, size->x, size->y});
+    }
+}
+
 void LauncherScene::loadTexture(int index) const {
     // A failed decode leaves an empty texture whose sprite draws nothing; the scene goes on without it.
-    const std::span<const unsigned char> bytes = assets::image(index, m_imageSet);
+    const std::span<const unsigned char> bytes = assets::image(index, m_imageSet, m_imageScale);
     if (!bytes.empty())
         (void)m_textures[static_cast<std::size_t>(index)].loadFromMemory(bytes.data(), bytes.size());
 }
@@ -130,16 +141,36 @@ sf::Vector2f LauncherScene::backgroundSize() const {
 }
 
 sf::RenderWindow& LauncherScene::createWindow() {
+    return createWindow(platform::DisplayScale());
+}
+
+sf::RenderWindow& LauncherScene::createWindow(float displayScale) {
     const sf::Vector2f size = backgroundSize();
-    m_window = std::make_unique<sf::RenderWindow>(
-        sf::VideoMode(static_cast<unsigned>(size.x), static_cast<unsigned>(size.y), bitsPerPixel), windowTitle,
-        sf::Style::None, sf::ContextSettings());
+    // A window taller than the screen would hide Play below its edge: on a small screen the scale gives way.
+    const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
+    const float fits =
+        std::min(static_cast<float>(desktop.width) / size.x, static_cast<float>(desktop.height) / size.y);
+    useScale(std::max(1.f, std::min(displayScale, fits)));
+    const auto pixels = [this](float units) { return static_cast<unsigned>(std::lround(units * m_scale)); };
+    m_window = std::make_unique<sf::RenderWindow>(sf::VideoMode(pixels(size.x), pixels(size.y), bitsPerPixel),
+                                                  windowTitle, sf::Style::None, sf::ContextSettings());
     m_window->setFramerateLimit(framesPerSecond);
     m_window->setMouseCursorVisible(false);
+    // All of it on the desktop: SFML placed a window as tall as the screen 200 pixels down on this X server, with
+    // Play below the screen's edge.
+    const sf::Vector2i placed = m_window->getPosition();
+    const sf::Vector2i room(static_cast<int>(desktop.width) - static_cast<int>(m_window->getSize().x),
+                            static_cast<int>(desktop.height) - static_cast<int>(m_window->getSize().y));
+    const sf::Vector2i onDesktop(std::clamp(placed.x, 0, std::max(0, room.x)),
+                                 std::clamp(placed.y, 0, std::max(0, room.y)));
+    if (onDesktop != placed)
+        m_window->setPosition(onDesktop);
+    m_native = std::make_unique<platform::NativeWindow>(
+        static_cast<std::uintptr_t>(handleNumber(m_window->getSystemHandle())));
 
-    const sf::Vector2f windowSize(m_window->getSize());
-    m_closeArea = {windowSize.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
-    m_musicArea = {windowSize.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
+    m_closeArea = {size.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
+    m_musicArea = {size.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
+    m_minimiseArea = {size.x - hotSpotFromRight, minimiseSpotTop, hotSpotSize, hotSpotSize};
 
     platform::Print("window: %llu\n", handleNumber(m_window->getSystemHandle()));
     return *m_window;
@@ -162,6 +193,37 @@ void LauncherScene::close() {
         m_window->close();
 }
 
+void LauncherScene::minimise() {
+    if (m_native)
+        m_native->minimise();
+}
+
+void LauncherScene::useScale(float scale) {
+    const assets::ImageScale images = scale > 1.f ? assets::ImageScale::Double : assets::ImageScale::Single;
+    const bool smooth = scale != assets::pixelsPerUnit(images);
+    m_scale = scale;
+    if (images != m_imageScale || smooth != m_smooth) {
+        m_imageScale = images;
+        m_smooth = smooth;
+        loadImages();
+    }
+    m_texts.setScale(scale);
+    m_progressBar.setScale(scale);
+    placeButtons();
+}
+
+void LauncherScene::followScaleChange(float scale) {
+    const float before = m_scale;
+    useScale(scale);
+    // The system has already resized the window; the grip of a drag under way moves with the pixels under it.
+    if (m_press)
+        m_press->grab = sf::Vector2i(sf::Vector2f(m_press->grab) * (scale / before));
+}
+
+sf::Vector2f LauncherScene::toLayout(sf::Vector2i pixel) const {
+    return m_window ? m_window->mapPixelToCoords(pixel, m_view) : sf::Vector2f(pixel);
+}
+
 void LauncherScene::refresh(const std::string& statusText, bool canPlay) {
     m_texts.setStatus(statusText);
     m_playAvailable = canPlay;
@@ -178,8 +240,8 @@ PointerState LauncherScene::pointer() const {
     PointerState state;
     if (!m_window)
         return state;
-    state.position = sf::Vector2f(sf::Mouse::getPosition(*m_window));
-    state.leftHeld = m_window->hasFocus() && sf::Mouse::isButtonPressed(sf::Mouse::Left);
+    state.position = toLayout(sf::Mouse::getPosition(*m_window));
+    state.leftHeld = m_focused && sf::Mouse::isButtonPressed(sf::Mouse::Left);
     return state;
 }
 
@@ -196,6 +258,7 @@ bool LauncherScene::isMouseIn(const sf::FloatRect& rect, sf::Vector2f mouse) {
 ClickRegions LauncherScene::clickRegions() const {
     ClickRegions regions;
     regions.closeArea = m_closeArea;
+    regions.minimiseArea = m_minimiseArea;
     regions.musicArea = m_musicArea;
     for (std::size_t index = 0; index < m_sprites.size(); ++index) {
         const sf::FloatRect bounds = m_sprites[index].getGlobalBounds();
@@ -221,6 +284,7 @@ void LauncherScene::placeButtons() {
 }
 
 void LauncherScene::drawFrame(sf::RenderTarget& target, const PointerState& pointer) {
+    target.setView(m_view);
     target.clear(sf::Color::Black);
     drawBackground(target);
     drawButtons(target, pointer.position);
@@ -249,7 +313,8 @@ void LauncherScene::drawButtons(sf::RenderTarget& target, sf::Vector2f mouse) {
 }
 
 bool LauncherScene::cursorActive(const PointerState& pointer) const {
-    if (pointer.leftHeld || isMouseIn(m_closeArea, pointer.position) || isMouseIn(m_musicArea, pointer.position))
+    if (pointer.leftHeld || isMouseIn(m_closeArea, pointer.position) || isMouseIn(m_musicArea, pointer.position) ||
+        isMouseIn(m_minimiseArea, pointer.position))
         return true;
     for (const int image : cursorActivatingImages)
         if (isHovered(m_sprites[static_cast<std::size_t>(image)], pointer.position))
@@ -265,22 +330,51 @@ void LauncherScene::drawCursor(sf::RenderTarget& target, const PointerState& poi
 }
 
 void LauncherScene::handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions) {
-    if (event.type == sf::Event::Closed)
-        m_window->close();
-    // Everything else only while the window has the focus; a closed window has none.
-    if (!m_window->isOpen() || !m_window->hasFocus())
+    if (!m_window || !m_window->isOpen())
         return;
-    if (event.type == sf::Event::MouseButtonPressed && event.mouseButton.button == sf::Mouse::Left)
-        m_dragOffset = m_window->getPosition() - sf::Mouse::getPosition();
-    else if (event.type == sf::Event::MouseButtonReleased && event.mouseButton.button == sf::Mouse::Left)
-        onClick(*this, launcher, actions);
+    switch (event.type) {
+    case sf::Event::Closed:
+        m_window->close();
+        return;
+    // The focus is followed in the queue's order too: a press queued behind a focus change is judged by it.
+    case sf::Event::GainedFocus:
+        m_focused = true;
+        return;
+    case sf::Event::LostFocus:
+        m_focused = false;
+        m_press.reset(); // the window stops following the pointer, and the release that may follow does nothing
+        return;
+    case sf::Event::MouseButtonPressed:
+        if (event.mouseButton.button != sf::Mouse::Left || !m_focused)
+            return;
+        {
+            const sf::Vector2i at(event.mouseButton.x, event.mouseButton.y);
+            m_press = HeldPress{at, hitTest(clickRegions(), toLayout(at))};
+        }
+        return;
+    case sf::Event::MouseButtonReleased: {
+        if (event.mouseButton.button != sf::Mouse::Left || !m_press)
+            return;
+        const ClickTarget pressed = m_press->target;
+        m_press.reset();
+        // The usual button rule: pressing on one element and releasing on another does nothing. A drag that
+        // starts and ends on the same button clicks it, since the window has carried the button along.
+        if (hitTest(clickRegions(), toLayout({event.mouseButton.x, event.mouseButton.y})) == pressed)
+            performClick(pressed, *this, launcher, actions);
+        return;
+    }
+    default:
+        return; // keys, other buttons, wheel: nothing
+    }
 }
 
 void LauncherScene::followDrag() {
-    // A press anywhere, on a button too, drags the window; a press and release in place leaves it where it is.
-    if (!m_window->isOpen() || !m_window->hasFocus() || !sf::Mouse::isButtonPressed(sf::Mouse::Left))
+    // A press anywhere, on a button too, drags the window, but only one this loop has handled, and only while the
+    // button is still down: the live pointer gives the window's place, the press's own point the grip. A release
+    // still in the queue ends the drag when it is handled; until then the window stays where it is.
+    if (!m_press || !m_window->isOpen() || !sf::Mouse::isButtonPressed(sf::Mouse::Left))
         return;
-    const sf::Vector2i target = sf::Mouse::getPosition() + m_dragOffset;
+    const sf::Vector2i target = sf::Mouse::getPosition() - m_press->grab;
     if (target != m_window->getPosition())
         m_window->setPosition(target);
 }
@@ -288,8 +382,8 @@ void LauncherScene::followDrag() {
 void LauncherScene::run(Launcher& launcher, const SceneActions& actions) {
     if (!m_window || !m_window->isOpen())
         return;
-    const sf::View defaultView = m_window->getDefaultView();
-    m_dragOffset = {0, 0};
+    m_press.reset();
+    m_focused = m_window->hasFocus(); // from here on the focus events say it
 
     // Everything a frame's picture depends on; while it stays the same the last picture is still on screen.
     struct PictureInputs {
@@ -303,6 +397,7 @@ void LauncherScene::run(Launcher& launcher, const SceneActions& actions) {
         }
     };
     std::optional<PictureInputs> shown;
+    bool redrawNeeded = false; // what is on screen may be stale whatever the inputs say
     unsigned framesSinceDrawn = 0;
     const sf::Time framePeriod = sf::seconds(1.f / static_cast<float>(framesPerSecond));
     sf::Clock frameClock;
@@ -313,15 +408,24 @@ void LauncherScene::run(Launcher& launcher, const SceneActions& actions) {
         const StatusLine status = launcher.statusLine();
         refresh(status.statusText, status.canPlay);
         (void)showProgress(status.progress, runClock.getElapsedTime());
+        if (const std::optional<float> scale = m_native->takeScaleChange()) {
+            followScaleChange(*scale);
+            redrawNeeded = true;
+        }
+        // Minimised, the window shows nothing: the loop only keeps its events, its pace and the music going, and
+        // draws afresh once the window is back.
+        const bool hidden = m_native->hidden();
+        redrawNeeded |= hidden;
         const PointerState now = pointer();
         const PictureInputs inputs{m_texts.revision(), m_progressRevision, m_playAvailable, now};
         // Drawing the full window costs a software renderer several milliseconds, thirty times a second; an
         // unchanged picture is left on screen and only refreshed now and then.
-        const bool draw = !shown || *shown != inputs || ++framesSinceDrawn >= repaintInterval;
+        const bool draw =
+            !hidden && (redrawNeeded || !shown || *shown != inputs || ++framesSinceDrawn >= repaintInterval);
         if (draw) {
-            m_window->setView(defaultView);
             drawFrame(*m_window, now);
             shown = inputs;
+            redrawNeeded = false;
             framesSinceDrawn = 0;
         }
 

@@ -1,6 +1,7 @@
 // The launcher's one window: artwork, buttons, texts, the custom cursor, dragging and the frame loop.
 #pragma once
 
+#include "platform/NativeWindow.hpp"
 #include "sync/Language.hpp"
 #include "ui/ButtonLayout.hpp"
 #include "ui/ClickAction.hpp"
@@ -11,10 +12,13 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
+#include <SFML/Graphics/View.hpp>
+#include <SFML/Window/Event.hpp>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class Launcher;
@@ -52,9 +56,14 @@ public:
     LauncherScene(const LauncherScene&) = delete;
     LauncherScene& operator=(const LauncherScene&) = delete;
 
-    /// The borderless window, the size of the background, capped at 30 frames per second, system cursor hidden.
-    /// Prints "window: <id>" on standard output so that tools driving the launcher can find it.
+    /// The borderless window, the size of the background times the display's scale, capped at 30 frames per
+    /// second, system cursor hidden. Prints "window: <id>" on standard output so that tools driving the launcher
+    /// can find it.
     sf::RenderWindow& createWindow();
+    /// The same at `displayScale` instead of the display's own; a scale that would not fit the desktop gives way
+    /// to the largest that does, and none is below 1. Whatever the scale, the scene is laid out, hit-tested and
+    /// dragged in the background's units: the window's view is always the background's size.
+    sf::RenderWindow& createWindow(float displayScale);
 
     void setAnnouncement(const std::string& text);
     void addRealmLine(const std::string& text);
@@ -65,6 +74,8 @@ public:
     void run(Launcher& launcher, const SceneActions& actions);
     /// Closes the window, which ends the frame loop.
     void close();
+    /// Asks the system to minimise the window; the loop goes on and draws nothing while it is out of sight.
+    void minimise();
 
     // Pieces of a frame, for the loop and for tests.
     /// Frame steps 1–2: the worker's status text and can-play flag.
@@ -75,6 +86,10 @@ public:
     void drawFrame(sf::RenderTarget& target, const PointerState& pointer);
     /// The mouse now: position relative to the window, and whether the left button is held with the focus.
     [[nodiscard]] PointerState pointer() const;
+    /// Frame step 4 for one event, taken from the window's queue in order: focus, press, release, close. A press
+    /// and its release act on what lies under their own coordinates, wherever the pointer is by the time the frame
+    /// handles them; a button acts only when both were on it.
+    void handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions);
     /// The hit regions of the frame last drawn.
     [[nodiscard]] ClickRegions clickRegions() const;
 
@@ -90,6 +105,9 @@ public:
     [[nodiscard]] bool playAvailable() const noexcept { return m_playAvailable; }
     [[nodiscard]] sf::FloatRect closeArea() const noexcept { return m_closeArea; }
     [[nodiscard]] sf::FloatRect musicArea() const noexcept { return m_musicArea; }
+    [[nodiscard]] sf::FloatRect minimiseArea() const noexcept { return m_minimiseArea; }
+    /// Screen pixels per layout unit: 1 on an ordinary display.
+    [[nodiscard]] float scale() const noexcept { return m_scale; }
     [[nodiscard]] const TextDisplay& texts() const noexcept { return m_texts; }
     [[nodiscard]] const ProgressBar& progressBar() const noexcept { return m_progressBar; }
 
@@ -103,13 +121,23 @@ private:
     void drawButtons(sf::RenderTarget& target, sf::Vector2f mouse);
     void drawCursor(sf::RenderTarget& target, const PointerState& pointer);
     [[nodiscard]] bool cursorActive(const PointerState& pointer) const;
-    void handleEvent(const sf::Event& event, Launcher& launcher, const SceneActions& actions);
     void followDrag();
+    /// A window pixel in layout units.
+    [[nodiscard]] sf::Vector2f toLayout(sf::Vector2i pixel) const;
+    /// Artwork and texts for `scale`: the double-size artwork above 1, smoothed where it is not drawn one to one.
+    void useScale(float scale);
+    void followScaleChange(float scale);
 
+    void loadImages();
     void loadTexture(int index) const;
 
     std::unique_ptr<sf::RenderWindow> m_window;
+    std::unique_ptr<platform::NativeWindow> m_native; // declared after the window: it goes first
     assets::ImageSet m_imageSet;
+    assets::ImageScale m_imageScale = assets::ImageScale::Single;
+    bool m_smooth = false; // the artwork is resampled to the screen (a scale it was not painted for)
+    float m_scale = 1.f;
+    sf::View m_view; // the background's size, whatever the window's
     // Mutable: an image decoded on its first use changes no observable state of the scene, only when it is paid.
     mutable std::array<sf::Texture, assets::imageCount> m_textures;
     mutable std::array<bool, assets::imageCount> m_decodePending{};
@@ -118,10 +146,17 @@ private:
     bool m_playAvailable = false;
     sf::FloatRect m_closeArea;
     sf::FloatRect m_musicArea;
+    sf::FloatRect m_minimiseArea;
     TextDisplay m_texts;
     ProgressBar m_progressBar;
     unsigned long m_progressRevision = 0; // goes up with every change of the bar's picture
-    sf::Vector2i m_dragOffset;
+    /// A left press the loop has handled and whose release it has not yet seen.
+    struct HeldPress {
+        sf::Vector2i grab;  // where in the window it was pressed: the window follows the pointer by this point
+        ClickTarget target; // what lay under it
+    };
+    std::optional<HeldPress> m_press;
+    bool m_focused = false; // the keyboard focus as the events handled so far tell it
     std::function<void()> m_frameHook;
     unsigned long m_framesDrawn = 0;
 };

@@ -3,7 +3,7 @@
 
 #include <string>
 
-/// The addresses as the server sent them; each is handed to the shell unchanged, an empty one as well.
+/// The addresses the link buttons open; the window hands each on as it stands, an empty one as well.
 struct LinkAddresses {
     std::string website;
     std::string registration; // the "register" button

@@ -2,6 +2,8 @@
 // second at most, because every redraw of the window costs a software renderer several milliseconds.
 #include "ui/ProgressBar.hpp"
 
+#include "ui/TextScale.hpp"
+
 #include <SFML/System/String.hpp>
 
 #include <algorithm>
@@ -91,6 +93,12 @@ void ProgressBar::place(const sf::FloatRect& playArea) {
     layout();
 }
 
+void ProgressBar::setScale(float scale) {
+    m_scale = scale;
+    ui::setScaledSize(m_label, characterSize, scale);
+    layout();
+}
+
 double ProgressBar::bytesPerSecond(sf::Time now) const {
     if (m_samples.empty() || now - m_samples.front().first < firstSpeedAfter)
         return -1.0;
@@ -135,10 +143,10 @@ bool ProgressBar::update(const DownloadProgress& progress, sf::Time now) {
 void ProgressBar::layout() {
     m_label.setString(sf::String::fromUtf8(m_line.begin(), m_line.end()));
     // Centred over the bar; the text may be wider than the bar and then reaches out on both sides alike.
-    const sf::FloatRect bounds = m_label.getLocalBounds();
-    const float left = std::round(m_area.left + (m_area.width - bounds.width) / 2.f - bounds.left);
-    const float top = std::round(m_area.top - lineGap - static_cast<float>(characterSize) - bounds.top / 2.f);
-    m_label.setPosition(left, top);
+    const sf::FloatRect bounds = ui::layoutBounds(m_label);
+    const float left = m_area.left + (m_area.width - bounds.width) / 2.f - bounds.left;
+    const float top = m_area.top - lineGap - static_cast<float>(characterSize) - bounds.top / 2.f;
+    m_label.setPosition(ui::onPixelGrid({left, top}, m_scale));
 
     const float right = m_area.left + std::round(m_fraction * m_area.width);
     const float bottom = m_area.top + m_area.height;

@@ -40,6 +40,8 @@ public:
 
     /// Places the bar across the top of `playArea` (the Play button's rectangle), just above it.
     void place(const sf::FloatRect& playArea);
+    /// The display's scale: the line is rasterised at that many screen pixels per layout unit.
+    void setScale(float scale);
 
     /// Takes the frame's snapshot of the downloads at `now` (any steady clock). True when the picture changed and
     /// the frame must be drawn again: the bar appeared or went, or, at most every refreshInterval, a figure changed.
@@ -60,6 +62,7 @@ private:
     void layout();
 
     Language m_language;
+    float m_scale = 1.f;
     sf::FloatRect m_area;
     sf::Text m_label;
     sf::RectangleShape m_frame;

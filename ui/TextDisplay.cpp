@@ -2,10 +2,12 @@
 #include "ui/TextDisplay.hpp"
 
 #include "platform/TextRaster.hpp"
+#include "ui/TextScale.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -20,9 +22,32 @@ TextDisplay::TextDisplay(const sf::Font& font, Language language)
 
 TextDisplay::~TextDisplay() = default;
 
+void TextDisplay::fit(sf::Text& text, unsigned characterSize, sf::Vector2f position) const {
+    ui::setScaledSize(text, characterSize, m_scale);
+    text.setPosition(ui::onPixelGrid(position, m_scale));
+}
+
+sf::Vector2f TextDisplay::statusPosition() const {
+    return {m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom};
+}
+
+sf::Vector2f TextDisplay::realmPosition(std::size_t line) {
+    return {realmLeft, realmLineHeight * (static_cast<float>(line) + realmFirstRow)};
+}
+
 void TextDisplay::setBackgroundSize(sf::Vector2f size) {
     m_backgroundSize = size;
-    m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
+    fit(m_statusLabel, statusCharacterSize, statusPosition());
+    ++m_revision;
+}
+
+void TextDisplay::setScale(float scale) {
+    m_scale = scale;
+    fit(m_statusLabel, statusCharacterSize, statusPosition());
+    fit(m_announcementLabel, announcementCharacterSize, {announcementLeft, announcementTop});
+    for (std::size_t line = 0; line < m_realmLines.size(); ++line)
+        fit(m_realmLines[line], realmCharacterSize, realmPosition(line));
+    m_announcementImageMade = false; // the shaped image is rasterised again at the new size
     ++m_revision;
 }
 
@@ -34,21 +59,21 @@ void TextDisplay::setStatus(const std::string& text) {
     m_statusShown = true;
     ++m_revision;
     m_statusSource = text;
-    m_statusLabel = sf::Text(decodeDisplayText(text), m_font, statusCharacterSize);
-    m_statusLabel.setPosition(m_backgroundSize.x - statusFromRight, m_backgroundSize.y - statusFromBottom);
+    m_statusLabel = sf::Text(decodeDisplayText(text), m_font);
+    fit(m_statusLabel, statusCharacterSize, statusPosition());
 }
 
 void TextDisplay::setAnnouncement(const std::string& text) {
-    m_announcementLabel = sf::Text(decodeDisplayText(text), m_font, announcementCharacterSize);
-    m_announcementLabel.setPosition(announcementLeft, announcementTop);
+    m_announcementLabel = sf::Text(decodeDisplayText(text), m_font);
+    fit(m_announcementLabel, announcementCharacterSize, {announcementLeft, announcementTop});
     // A new announcement needs a new image; a stale one would show the old text.
     m_announcementImageMade = false;
     ++m_revision;
 }
 
 void TextDisplay::addRealmLine(const std::string& text) {
-    sf::Text line(decodeDisplayText(text), m_font, realmCharacterSize);
-    line.setPosition(realmLeft, realmLineHeight * (static_cast<float>(m_realmLines.size()) + realmFirstRow));
+    sf::Text line(decodeDisplayText(text), m_font);
+    fit(line, realmCharacterSize, realmPosition(m_realmLines.size()));
     m_realmLines.push_back(std::move(line));
     ++m_revision;
 }
@@ -62,11 +87,12 @@ void TextDisplay::makeAnnouncementImage() {
     m_announcementImageMade = true; // once per announcement, even when it fails: never per frame
     const std::basic_string<sf::Uint8> utf8 = m_announcementLabel.getString().toUtf8();
     const std::string_view text(reinterpret_cast<const char*>(utf8.data()), utf8.size());
-    const platform::TextRaster raster;
+    // Rasterised at the screen's size and drawn at 1 / scale, as the other texts.
+    const platform::TextRaster raster(m_scale);
     // Lines break at the panel's right edge; what does not fit above the realm lines is cut off, not drawn over
     // them.
-    const auto panelWidth = static_cast<unsigned>(announcementRight - announcementLeft);
-    const auto panelHeight = static_cast<unsigned>(announcementBottom - announcementTop);
+    const auto panelWidth = static_cast<unsigned>(std::lround((announcementRight - announcementLeft) * m_scale));
+    const auto panelHeight = static_cast<unsigned>(std::lround((announcementBottom - announcementTop) * m_scale));
     const platform::TextSize size = raster.measure(text, panelWidth);
     const platform::TextImage pixels =
         raster.rasterise(text, {std::min(size.width, panelWidth), std::min(size.height, panelHeight)});
@@ -81,6 +107,7 @@ void TextDisplay::makeAnnouncementImage() {
     }
     m_announcementTexture = std::move(texture);
     m_announcementImage.setTexture(*m_announcementTexture, true);
+    m_announcementImage.setScale(1.f / m_scale, 1.f / m_scale);
 }
 
 void TextDisplay::draw(sf::RenderTarget& target) {

@@ -43,6 +43,8 @@ public:
 
     /// The background's size places the status line in the bottom-right corner.
     void setBackgroundSize(sf::Vector2f size);
+    /// The display's scale: every text is rasterised at that many screen pixels per layout unit.
+    void setScale(float scale);
 
     /// The status line, UTF-8; the text object is rebuilt only when the text changed.
     void setStatus(const std::string& text);
@@ -68,9 +70,14 @@ public:
 private:
     [[nodiscard]] bool drawsShaped() const { return m_languageCode == shapedLanguageCode; }
     void makeAnnouncementImage();
+    /// Size and place of a text of the display as this display's scale wants it.
+    void fit(sf::Text& text, unsigned characterSize, sf::Vector2f position) const;
+    [[nodiscard]] sf::Vector2f statusPosition() const;
+    [[nodiscard]] static sf::Vector2f realmPosition(std::size_t line);
 
     const sf::Font& m_font;
     sf::Vector2f m_backgroundSize;
+    float m_scale = 1.f;
     std::string m_languageCode;
     std::vector<sf::Text> m_realmLines;
     sf::Text m_announcementLabel;

@@ -1,6 +1,10 @@
 // Linux paths for a launcher whose servers think in Windows paths: both separators, lexical full paths.
 #include "platform/FileSystem.hpp"
 
+#include "platform/LinkLookup.hpp"
+#include "platform/PathText.hpp"
+#include "platform/linux/UniqueDir.hpp"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,13 +19,12 @@ namespace platform {
 
 namespace {
 
+using detail::isSeparator;
+using detail::sameIgnoringAsciiCase;
+
 constexpr std::size_t initialFolderBufferSize = 256;
 // getcwd has no size limit of its own; this only stops a runaway loop on a broken system.
 constexpr std::size_t maxFolderBufferSize = std::size_t{1} << 20;
-
-bool isSeparator(char c) {
-    return c == '/' || c == '\\';
-}
 
 // The last separator of a full path never counts as part of it when comparing folders.
 std::string_view withoutTrailingSeparator(std::string_view fullPath) {
@@ -36,27 +39,10 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // The entry of `folder` that spells `name` with other letter case; the first in byte order, so that the choice
 // does not depend on the order the file system lists them in.
 std::optional<std::string> caseTwin(const std::string& folder, std::string_view name) {
-    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "/" : folder.c_str()));
+    const UniqueDir dir(opendir(folder.empty() ? "/" : folder.c_str()));
     if (!dir) {
         return std::nullopt;
     }
@@ -71,6 +57,38 @@ std::optional<std::string> caseTwin(const std::string& folder, std::string_view 
 }
 
 } // namespace
+
+namespace detail {
+
+LinkLook lookAtLink(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    if (!S_ISLNK(info.st_mode)) {
+        return {LinkLook::Kind::NotALink, {}};
+    }
+    // st_size is the target's length, but it may change before the read: grow until the whole target fits.
+    std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    while (target.size() <= maxFolderBufferSize) {
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length < 0) {
+            return {LinkLook::Kind::Unreadable, {}};
+        }
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target.resize(static_cast<std::size_t>(length));
+            return {LinkLook::Kind::Link, std::move(target)};
+        }
+        target.resize(target.size() * 2);
+    }
+    return {LinkLook::Kind::Unreadable, {}};
+}
+
+std::size_t rootLength(std::string_view path) {
+    return !path.empty() && path.front() == '/' ? 1 : 0;
+}
+
+} // namespace detail
 
 std::string CurrentFolder() {
     std::string buffer(initialFolderBufferSize, '\0');

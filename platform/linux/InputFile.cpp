@@ -49,6 +49,22 @@ std::string InputFile::errorText(int error) {
     return std::strerror(error);
 }
 
+bool InputFile::seek(std::uint64_t offset) {
+    if (!m_handle || ::lseek(m_handle->fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        m_error = m_handle ? errno : EBADF;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> InputFile::size() const {
+    struct stat info {};
+    if (!m_handle || ::fstat(m_handle->fd.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 long long InputFile::read(void* buffer, std::size_t size) {
     if (!m_handle) {
         m_error = EBADF;

@@ -31,7 +31,7 @@ bool isRegularFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool exists(const std::string& path) {
+bool existsBehindLinks(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
@@ -47,21 +47,14 @@ bool OpenTarget(const std::string& target) {
     if (target.empty()) {
         return false;
     }
-    // A file on disk wins over a look-alike address, then the text as a Linux name (which may hold a '\'), then as
-    // the server's Windows-style path.
+    // The text as a Linux name first (which may hold a '\'), then as the server's Windows-style path.
     std::string path;
-    if (exists(target)) {
+    if (existsBehindLinks(target)) {
         path = target.front() == '/' ? target : "./" + target; // With a '/', never searched for on PATH.
-    } else if (detail::hasUrlScheme(target)) {
-        return openWithDesktop(target);
     } else {
         path = FullPath(target);
     }
-    if (path.empty() || !exists(path)) {
-        // Windows shells take "www.example.com" as a web address; nothing else that is missing can be opened.
-        if (target.starts_with("www.")) {
-            return openWithDesktop("http://" + target);
-        }
+    if (path.empty() || !existsBehindLinks(path)) {
         return false;
     }
 
@@ -78,6 +71,10 @@ bool OpenTarget(const std::string& target) {
         return true;
     }
     return openWithDesktop(path);
+}
+
+bool OpenAddress(const std::string& address) {
+    return detail::hasUrlScheme(address) && openWithDesktop(address);
 }
 
 } // namespace platform

@@ -201,7 +201,7 @@ struct TextRaster::Handles {
     }
 };
 
-TextRaster::TextRaster() {
+TextRaster::TextRaster(float scale) {
     aliasTahoma();
     auto handles = std::make_unique<Handles>();
     handles->fontMap.reset(pango_cairo_font_map_new());
@@ -214,7 +214,7 @@ TextRaster::TextRaster() {
 
     handles->font.reset(pango_font_description_new());
     pango_font_description_set_family(handles->font.get(), faceName);
-    pango_font_description_set_absolute_size(handles->font.get(), emPixels * PANGO_SCALE);
+    pango_font_description_set_absolute_size(handles->font.get(), std::round(emPixels * scale) * PANGO_SCALE);
     pango_font_description_set_weight(handles->font.get(), static_cast<PangoWeight>(weight));
 
     const FontMetricsPtr metrics(pango_context_get_metrics(handles->rightToLeft.get(), handles->font.get(), nullptr));
@@ -222,8 +222,8 @@ TextRaster::TextRaster() {
         return;
     // Persian faces leave room for stacked marks that Tahoma does not (Noto Sans Arabic: 34 rows at this size),
     // which would set the lines twice as far apart as the window's other texts.
-    handles->linePitch =
-        std::min(PANGO_PIXELS_CEIL(pango_font_metrics_get_height(metrics.get())), static_cast<int>(maxLinePitch));
+    handles->linePitch = std::min(PANGO_PIXELS_CEIL(pango_font_metrics_get_height(metrics.get())),
+                                  static_cast<int>(std::lround(static_cast<float>(maxLinePitch) * scale)));
     if (handles->linePitch <= 0)
         return;
     m_handles = std::move(handles);

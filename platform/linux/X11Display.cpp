@@ -24,6 +24,11 @@ void X11DisplayCloser::operator()(void* display) const {
     }
 }
 
+void* x11Symbol(const X11Connection& connection, const char* name) {
+    void* const library = connection.get_deleter().library.get();
+    return connection && library != nullptr ? dlsym(library, name) : nullptr;
+}
+
 X11Connection openX11Display() {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0') {

@@ -18,4 +18,10 @@ using X11Connection = std::unique_ptr<void, X11DisplayCloser>;
 /// window exists: an X server resets when its last client leaves and refuses connections while it does.
 [[nodiscard]] X11Connection openX11Display();
 
+/// The function `name` of the libX11 that `connection` was opened through; nullptr when there is none.
+[[nodiscard]] void* x11Symbol(const X11Connection& connection, const char* name);
+template <typename Function> [[nodiscard]] Function x11Function(const X11Connection& connection, const char* name) {
+    return reinterpret_cast<Function>(x11Symbol(connection, name));
+}
+
 } // namespace platform::detail

@@ -2,12 +2,17 @@
 // MAX_PATH limit.
 #include "platform/FileSystem.hpp"
 
+#include "platform/LinkLookup.hpp"
+#include "platform/windows/ReparsePoint.hpp"
 #include "platform/windows/SystemPath.hpp"
 #include "platform/windows/UniqueHandle.hpp"
 #include "platform/windows/WideText.hpp"
 #include "platform/windows/Win32.hpp"
 
+#include <winioctl.h>
+
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -35,6 +40,44 @@ std::string_view withoutTrailingSeparator(std::string_view fullPath) {
 } // namespace
 
 namespace detail {
+
+LinkLook lookAtLink(const std::string& path) {
+    const std::wstring system = systemPath(path);
+    const DWORD attributes = GetFileAttributesW(system.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return {};
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return {LinkLook::Kind::NotALink, {}};
+    }
+    // Opened as the link itself: where it points is read from it, not reached through it.
+    const UniqueHandle link(CreateFileW(system.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD size = 0;
+    if (!link || DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                                 static_cast<DWORD>(data.size()), &size, nullptr) == 0) {
+        return {LinkLook::Kind::Unreadable, {}};
+    }
+    data.resize(size);
+    return linkOfReparseData(data, path);
+}
+
+std::size_t rootLength(std::string_view path) {
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '/') {
+        return 3;
+    }
+    if (path.starts_with("//")) {
+        const std::size_t serverEnd = path.find('/', 2);
+        if (serverEnd == std::string_view::npos || serverEnd == 2) {
+            return 0;
+        }
+        const std::size_t shareEnd = path.find('/', serverEnd + 1);
+        return shareEnd == std::string_view::npos ? path.size() : shareEnd + 1;
+    }
+    return 0;
+}
 
 std::wstring fullWidePath(std::string_view path) {
     std::wstring wide = toWide(path);

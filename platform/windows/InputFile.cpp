@@ -73,6 +73,24 @@ std::string InputFile::errorText(int error) {
     return detail::systemErrorText(static_cast<unsigned long>(error));
 }
 
+bool InputFile::seek(std::uint64_t offset) {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!m_handle || SetFilePointerEx(m_handle->file.get(), position, nullptr, FILE_BEGIN) == 0) {
+        m_error = m_handle ? static_cast<int>(GetLastError()) : ERROR_INVALID_HANDLE;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> InputFile::size() const {
+    LARGE_INTEGER length{};
+    if (!m_handle || GetFileSizeEx(m_handle->file.get(), &length) == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length.QuadPart);
+}
+
 long long InputFile::read(void* buffer, std::size_t size) {
     if (!m_handle) {
         m_error = ERROR_INVALID_HANDLE;

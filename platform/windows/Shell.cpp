@@ -56,23 +56,16 @@ bool shellOpen(const std::wstring& target) {
 } // namespace
 
 bool OpenTarget(const std::string& target) {
-    if (target.empty()) {
-        return false;
-    }
-    // A file on disk wins over a look-alike address.
-    if (!exists(target)) {
-        if (detail::hasUrlScheme(target)) {
-            return shellOpen(detail::toWide(target));
-        }
-        // "www.example.com" is a web address to a Windows shell; nothing else that is missing can be opened.
-        if (target.starts_with("www.")) {
-            return shellOpen(detail::toWide("http://" + target));
-        }
+    if (target.empty() || !exists(target)) {
         return false;
     }
     // The shell is given a plain full path with '\': it takes no "\\?\" prefix, and a relative path would be looked
     // up on the program search path too.
     return shellOpen(detail::fullWidePath(target));
+}
+
+bool OpenAddress(const std::string& address) {
+    return detail::hasUrlScheme(address) && shellOpen(detail::toWide(address));
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/windows/Win32.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform {
 namespace {
@@ -82,7 +83,7 @@ struct TextRaster::Handles {
     }
 };
 
-TextRaster::TextRaster() {
+TextRaster::TextRaster(float scale) {
     auto handles = std::make_unique<Handles>();
     handles->dc.reset(CreateCompatibleDC(nullptr));
     if (!handles->dc) {
@@ -90,9 +91,9 @@ TextRaster::TextRaster() {
     }
     // Grey anti-aliasing: ClearType's coloured fringes would not survive the conversion to straight alpha.
     const std::wstring face = detail::toWide(faceName);
-    handles->font.reset(CreateFontW(cellHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH,
-                                    face.c_str()));
+    const int height = static_cast<int>(std::lround(static_cast<float>(cellHeight) * scale));
+    handles->font.reset(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face.c_str()));
     if (!handles->font) {
         return;
     }

@@ -13,6 +13,19 @@ ServerDocument read(std::string_view text) {
     return readServerDocument(document);
 }
 
+TEST(ServerDocumentTest, Sha256IsTakenFromASignedDocumentOnly) {
+    constexpr std::string_view text = R"({"files": [
+        {"URL": "u", "checksum": "aa", "location": "a", "sha256": "0123456789ABCDEF"},
+        {"URL": "u", "checksum": "", "location": "b", "sha256": "0123"}]})";
+    std::ostringstream diagnostics;
+    JsonValue document = JsonValue::parse(text, diagnostics);
+    const ServerDocument signedDocument = readServerDocument(document, true);
+    ASSERT_EQ(signedDocument.files.size(), 2u);
+    EXPECT_EQ(signedDocument.files[0].sha256, "0123456789abcdef");
+    EXPECT_EQ(signedDocument.files[1].sha256, "") << "an empty checksum accepts any file: nothing to compare with";
+    EXPECT_EQ(read(text).files[0].sha256, "") << "unsigned, it would promise what it cannot hold";
+}
+
 TEST(ServerDocumentTest, FileListHasOneEntryPerLocationInOrder) {
     const ServerDocument document = read(R"({"files": [
         {"URL": "http://h.example/a.mpq", "checksum": "aa", "required": 1, "game_data": 0, "size": 1234,

@@ -19,9 +19,11 @@ export XDG_STATE_HOME="$WORK/state"
 # The launcher keeps its verification records in the user's cache folder: the scenario's own, not the runner's.
 export XDG_CACHE_HOME="$WORK/cache-home"
 PIDS=()
+AT_EXIT=() # commands a scenario needs run at its end, whatever the end: put back what it changed outside $WORK
 
 cleanup() {
     local rc=$?
+    for step in "${AT_EXIT[@]}"; do eval "$step" || true; done
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
     if [ $rc -ne 0 ]; then
@@ -38,17 +40,41 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 note() { echo "-- $*"; }
 
-# A private X server: -displayfd picks a free display number; -noreset keeps it from resetting when the last box
-# closes, which a launcher opening its window at that moment would not survive.
+# start_x [SCREEN]: a private X server of SCREEN (1280x1024x24); -displayfd picks a free display number;
+# -noreset keeps it from resetting when the last box closes, which a launcher opening its window at that moment
+# would not survive.
 start_x() {
     local fifo="$WORK/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" 2>"$WORK/xvfb.err" &
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024x24}" -nolisten tcp -noreset 3>"$fifo" 2>"$WORK/xvfb.err" &
     PIDS+=($!)
     local number
     read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
     export DISPLAY=":$number"
     export VARNHOLD_DIALOG=zenity
+}
+
+# start_busy [N]: N processes (E2E_BUSY, else 2) spinning beside the scenario for as long as it runs, as a player's
+# busy machine has them: the launcher's frames come late, and a click must still act where it was made. They end
+# with the scenario, by their ids.
+start_busy() {
+    local count=${1:-${E2E_BUSY:-2}}
+    for _ in $(seq "$count"); do
+        sh -c 'while :; do :; done' &
+        PIDS+=($!)
+    done
+}
+
+# start_window_manager: openbox on the scenario's X server, for what only a window manager does (minimising).
+start_window_manager() {
+    command -v openbox >/dev/null || fail "openbox is not installed"
+    openbox --sm-disable >"$WORK/openbox.out" 2>&1 &
+    PIDS+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+        sleep 0.05
+    done
+    fail "openbox did not start"
 }
 
 # Stand-in openers first on PATH: they record what they were asked to open.
@@ -176,15 +202,19 @@ write_play_document() {
   ]}"
 }
 
-# close_window [SECONDS]: the close spot, clicked again while the launcher stays: Wine on a loaded machine can lose
-# a click on a window it has only just given the focus. Then waits for the exit, as wait_exit does.
+# close_window [SECONDS]: the close spot, clicked again while the launcher and its window stay: Wine on a loaded
+# machine can lose a click on a window it has only just given the focus. A window that is gone is not clicked again:
+# the launcher is on its way out, and on a busy machine Wine may take seconds over it. Then waits for the exit, as
+# wait_exit does.
 close_window() {
     local deadline=$((SECONDS + ${1:-30})) next
     click 770 30
     while kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt "$deadline" ]; do
         next=$((SECONDS + 5))
         while kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt $next ]; do sleep 0.05; done
-        kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt "$deadline" ] && click 770 30
+        if kill -0 "$LAUNCHER_PID" 2>/dev/null && [ $SECONDS -lt "$deadline" ] && ! window_gone "$WINDOW"; then
+            click 770 30 || true # the window may go between the look and the click
+        fi
     done
     kill -0 "$LAUNCHER_PID" 2>/dev/null && fail "the launcher did not close within ${1:-30}s of clicks on its close spot"
     wait_exit 1
@@ -198,12 +228,27 @@ pixel() {
     convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
 }
 
+# crop FILE X Y W H OUT: the rectangle of a screenshot as an image of its own.
+crop() { convert "$1" -crop "$4x$5+$2+$3" +repage "$6"; }
+
+# differing_pixels A B X Y W H [FUZZ]: how many pixels of the rectangle differ between two images by more than FUZZ
+# (a percentage, 0 unless given). ImageMagick reads no /dev/fd paths here, so the crops go through files.
+differing_pixels() {
+    crop "$1" "$3" "$4" "$5" "$6" "$WORK/.crop-a.png"
+    crop "$2" "$3" "$4" "$5" "$6" "$WORK/.crop-b.png"
+    local count
+    count=$(compare -metric AE -fuzz "${7:-0}%" "$WORK/.crop-a.png" "$WORK/.crop-b.png" null: 2>&1 || true)
+    echo "${count%%.*}"
+}
+
 # region_differs A B X Y W H: true when the two screenshots differ inside the rectangle.
-region_differs() {
-    local a=$1 b=$2 geometry="$5x$6+$3+$4" diff
-    diff=$(compare -metric AE <(convert "$a" -crop "$geometry" +repage png:-) \
-        <(convert "$b" -crop "$geometry" +repage png:-) null: 2>&1 || true)
-    [ "${diff%%.*}" != "0" ]
+region_differs() { [ "$(differing_pixels "$@")" != 0 ]; }
+
+# mean_error A B X Y W H: the mean difference of the rectangle's pixels, 0 to 1.
+mean_error() {
+    crop "$1" "$3" "$4" "$5" "$6" "$WORK/.crop-a.png"
+    crop "$2" "$3" "$4" "$5" "$6" "$WORK/.crop-b.png"
+    compare -metric MAE "$WORK/.crop-a.png" "$WORK/.crop-b.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true
 }
 
 # write_document FILE JSON
@@ -248,6 +293,13 @@ make_game() {
 pwd >"$WORK/game-started"
 GAMESCRIPT
     chmod +x "$GAME/start-game"
+}
+
+# plant_program NAME: a program in the game folder, as a download or an unpacked archive could put there, that
+# creates $WORK/planted-ran when it runs.
+plant_program() {
+    printf '#!/bin/sh\ntouch "%s/planted-ran"\n' "$WORK" >"$GAME/$1"
+    chmod +x "$GAME/$1"
 }
 
 # make_served NAME KIB: a file of random bytes among the server's files.

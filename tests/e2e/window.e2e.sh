@@ -3,6 +3,7 @@
 # moves the window and a click in place does not, the texts stand where they belong, the close spot closes.
 source "$(dirname "$0")/lib.sh"
 start_x
+start_busy
 install_standins
 source "$SRC/tests/e2e/window_use.sh"
 check_window_use

@@ -3,6 +3,7 @@
 
 #include "net/BuildConfig.hpp"
 
+#include "support/Base64.hpp"
 #include "support/LocalServer.hpp"
 #include "support/TempFolder.hpp"
 
@@ -118,6 +119,76 @@ TEST_F(ServerRequestTest, RedirectsAndErrorsAreFailuresAndLeaveTheDocumentAlone)
         EXPECT_EQ(document.type(), JsonType::Object) << status;
         EXPECT_EQ(document["version"].type(), JsonType::Null) << status;
     }
+}
+
+TEST(ServerSignatureTest, SignatureComesInTheHeaderOrBesideTheDocument) {
+    const std::string signatureFile = "untrusted comment: x\nRUQ=\ntrusted comment: serial=1\nAAAA\n";
+    enum class Mode { Header, BrokenHeader, Beside, None };
+    std::atomic<Mode> mode{Mode::Header};
+    std::mutex mutex; // guards the fields below, written on the server's threads
+    std::string signatureTarget;
+    int documentPort = 0;
+    int signaturePort = 0;
+    LocalServer server;
+    server.server().Post("/get_data.php", [&](const httplib::Request& request, httplib::Response& response) {
+        {
+            const std::lock_guard lock(mutex);
+            documentPort = request.remote_port;
+        }
+        if (mode == Mode::Header)
+            response.set_header("x-varnhold-signature", testing_support::base64(signatureFile));
+        if (mode == Mode::BrokenHeader)
+            response.set_header("X-Varnhold-Signature", "not base64!");
+        response.set_content("{}", "application/json");
+    });
+    server.server().Get("/get_data.php.minisig", [&](const httplib::Request& request, httplib::Response& response) {
+        const std::lock_guard lock(mutex);
+        signatureTarget = request.target;
+        signaturePort = request.remote_port;
+        if (mode == Mode::Beside)
+            response.set_content(signatureFile, "text/plain");
+        else
+            response.status = 404;
+    });
+    ASSERT_TRUE(server.start());
+    const auto fetch = [&](Mode next) {
+        mode = next;
+        {
+            const std::lock_guard lock(mutex);
+            signatureTarget.clear();
+        }
+        return fetchServerReply(server.base(), {}, SignatureFetch::Yes);
+    };
+
+    std::optional<ServerReply> reply = fetch(Mode::Header);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->body, "{}");
+    EXPECT_EQ(reply->signature, signatureFile) << "the header's name is matched in any letter case";
+    reply = fetch(Mode::BrokenHeader);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->signature, "") << "a header that is no base64 is a bad signature, not a missing one";
+    {
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(signatureTarget, "") << "with a header, nothing else is asked for";
+    }
+
+    reply = fetch(Mode::Beside);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->signature, signatureFile);
+    {
+        // The same address and query number with ".minisig" on the path, over the document's connection.
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(signatureTarget, "/get_data.php.minisig" + reply->url.substr(reply->url.find('?')));
+        EXPECT_EQ(signaturePort, documentPort);
+    }
+    reply = fetch(Mode::None);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_FALSE(reply->signature.has_value()) << "a 404 is no signature";
+
+    mode = Mode::Beside;
+    reply = fetchServerReply(server.base());
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_FALSE(reply->signature.has_value()) << "not asked for, not fetched";
 }
 
 TEST_F(ServerRequestTest, RefusedConnectionIsAFailure) {

@@ -164,4 +164,16 @@ TEST_F(FileSystemTest, IsInsideFolderIsStrictAndLexical) {
     EXPECT_FALSE(IsInsideFolder(".", m_root));
 }
 
+TEST_F(FileSystemTest, SharesAndDevicesAreKnownByTheirTextAlone) {
+    for (const char* path :
+         {"\\\\host\\share\\x.exe", "//host/share/", "\\/host/share", "\\\\?\\UNC\\host\\share", "\\\\.\\COM1",
+          "\\\\?\\C:\\Games", "CON", "Data\\nul.txt", "C:NUL", "prn .log", "Data/COM9/x", "conout$"}) {
+        EXPECT_TRUE(platform::IsNetworkOrDevicePath(path)) << path;
+    }
+    for (const char* path : {"", "Wow.exe", "Data\\enUS\\", "C:\\Games\\Wow.exe", "/home/u/Games/", "\\Data",
+                             "CONFIG.wtf", "console.txt", "COM10", "nul-patch.MPQ"}) {
+        EXPECT_FALSE(platform::IsNetworkOrDevicePath(path)) << path;
+    }
+}
+
 } // namespace

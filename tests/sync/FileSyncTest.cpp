@@ -2,6 +2,7 @@
 #include "sync/FileSync.hpp"
 
 #include "support/LocalServer.hpp"
+#include "support/Md5Twins.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,9 @@ protected:
             const std::string name = req.matches[1];
             if (name == "good.bin" || name == "sub/good.bin") {
                 res.set_content(gameFile, "application/octet-stream");
+            } else if (name == "planted.bin" || name == "genuine.bin") {
+                res.set_content(name == "planted.bin" ? testing_support::plantedTwin : testing_support::genuineTwin,
+                                "application/octet-stream");
             } else if (name == "wrong.bin") {
                 res.set_content("not what the list says", "application/octet-stream");
             } else {
@@ -120,6 +124,26 @@ TEST_F(FileSyncTest, VerifyFileChecksOpenabilityThenChecksum) {
         EXPECT_EQ(VerifyFile(c.path, c.checksum), c.ok) << c.path << " / " << c.checksum;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed) << c.path << " / " << c.checksum;
     }
+}
+
+TEST_F(FileSyncTest, DownloadWithTheListedMd5ButAnotherSha256FailsTheCheck) {
+    using namespace testing_support;
+    Downloader downloader(m_stop);
+    std::string fullPath;
+    EXPECT_EQ(
+        SyncFile(base(), "files/planted.bin", "a.bin", twinsMd5, fullPath, downloader, std::nullopt, genuineTwinSha256)
+            .failure,
+        SyncFailure::ChecksumMismatch);
+    EXPECT_FALSE(std::filesystem::exists(fullPath)) << "the twin must not take the file's place";
+    EXPECT_TRUE(SyncFile(base(), "files/genuine.bin", "a.bin", twinsMd5, fullPath, downloader, std::nullopt,
+                         genuineTwinSha256));
+    EXPECT_EQ(readFile(fullPath), genuineTwin);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(VerifyFile(fullPath, twinsMd5, plantedTwinSha256));
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(contains(printed, "MD5 Valid !\nServer SHA-256: " + std::string(plantedTwinSha256) +
+                                      "!\nClient SHA-256: " + genuineTwinSha256 + "!\n"))
+        << printed;
 }
 
 TEST_F(FileSyncTest, MissingFileIsDownloadedWithANumericQueryAndChecked) {

@@ -8,6 +8,7 @@
 #include "support/Gate.hpp"
 #include "support/LocalServer.hpp"
 #include "support/Md5.hpp"
+#include "support/Md5Twins.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -609,6 +610,23 @@ TEST_F(FileWorkerTest, TheMusicsFreshPartialFileOutlivesTheCleanUpAtStart) {
     EXPECT_EQ(readFile("music.mp3"), track);
     const std::vector<std::string> asked = requests();
     EXPECT_EQ(std::count(asked.begin(), asked.end(), "music"), 1) << "the first download failed at its rename";
+}
+
+TEST_F(FileWorkerTest, FileWithTheListedMd5ButAnotherSha256IsDownloadedAgain) {
+    using namespace testing_support;
+    ASSERT_EQ(md5Hex(plantedTwin), twinsMd5);
+    ASSERT_EQ(md5Hex(genuineTwin), twinsMd5);
+    serveBytes("a", genuineTwin);
+    writeSettled("a.bin", plantedTwin);
+    FileEntry listed = entry("a", "a.bin", genuineTwin, 1);
+    EXPECT_TRUE(startWithCache({listed}).empty()) << "by its MD5 alone the planted file passes";
+    EXPECT_EQ(readFile("a.bin"), plantedTwin);
+
+    // The record of that start vouches for the MD5 only: the SHA-256 is read from the file, and it tells.
+    listed.sha256 = genuineTwinSha256;
+    EXPECT_EQ(startWithCache({listed}), std::vector<std::string>{"a"});
+    EXPECT_EQ(readFile("a.bin"), genuineTwin);
+    EXPECT_TRUE(startWithCache({listed}).empty());
 }
 
 } // namespace

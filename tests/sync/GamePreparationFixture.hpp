@@ -15,6 +15,8 @@ class GamePreparationTest : public ::testing::Test {
 protected:
     testing_support::TempFolder m_folder;
     testing_support::CurrentFolderGuard m_inFolder{m_folder.path()};
+    // The player's other files, beside the game folder: nothing Play does may reach them.
+    testing_support::TempFolder m_outside{"varnhold-outside"};
 };
 
 // The realm list is the player's file as much as ours: a lock, a link and the names beside it are respected.

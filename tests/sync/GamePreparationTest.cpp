@@ -66,14 +66,26 @@ TEST_F(RealmlistTest, AReadOnlyFileIsLeftAsItIs) {
 TEST_F(GamePreparationTest, RemoveFileDeletesFilesOnly) {
     m_folder.write("sub/file.txt", "x");
     fs::create_directory("empty");
-    RemoveFile("sub/file.txt");
-    RemoveFile("empty");
-    RemoveFile("sub/");
-    RemoveFile("does-not-exist");
-    RemoveFile("");
+    const std::string game = m_folder.path().string();
+    RemoveFile("sub/file.txt", game);
+    RemoveFile("empty", game);
+    RemoveFile("sub/", game);
+    RemoveFile("does-not-exist", game);
+    RemoveFile("", game);
     EXPECT_FALSE(fs::exists("sub/file.txt"));
     EXPECT_TRUE(fs::is_directory("empty"));
     EXPECT_TRUE(fs::is_directory("sub"));
+}
+
+TEST_F(GamePreparationTest, RemovalsOutsideTheGameFolderAreRefused) {
+    m_outside.write("thesis.odt", "mine");
+    m_folder.write("Data/old.MPQ", "old");
+    const fs::path thesis = m_outside.path() / "thesis.odt";
+    const std::string up = "..\\" + m_outside.path().filename().string() + "\\thesis.odt";
+    Launcher launcher(m_folder.path().string());
+    launcher.prepareGame({up, thesis.string(), "Data/../" + up, "\\\\127.0.0.1\\share\\x.txt", "Data/old.MPQ"});
+    EXPECT_EQ(readFile(thesis), "mine");
+    EXPECT_FALSE(fs::exists("Data/old.MPQ")) << "what lies inside is still removed";
 }
 
 } // namespace

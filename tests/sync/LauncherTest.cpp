@@ -141,4 +141,30 @@ TEST_F(LauncherTest, MusicThatCanNeverBeFetchedEndsTheMusicWorker) {
     EXPECT_FALSE(fs::exists(outside));
 }
 
+TEST_F(LauncherTest, TheMusicTakesTheStatusLineOnlyAtItsStart) {
+    // A track that is missing for a while and arrives once the files are all done.
+    std::atomic<bool> serveTrack{false};
+    m_server.server().Get("/theme.wav", [&](const httplib::Request&, httplib::Response& response) {
+        ++m_requests;
+        if (serveTrack)
+            response.set_content("not really a track", "audio/wav");
+        else
+            response.status = 404;
+    });
+    Launcher launcher(m_folder.path().string());
+    launcher.setLanguage(Language::English);
+    launcher.setRetryDelays(10ms, 10ms);
+    launcher.startMusicDownload(m_server.base() + "theme.wav", "theme.wav", "");
+    ASSERT_TRUE(eventually([this] { return m_requests >= 1; }));
+    launcher.startFileSync({});
+    ASSERT_TRUE(launcher.waitUntilAllDone(waitLimit));
+
+    const int before = m_requests;
+    ASSERT_TRUE(eventually([&] { return m_requests >= before + 3; }));
+    EXPECT_EQ(launcher.statusText(), "Ready to Play") << "while the track keeps failing";
+    serveTrack = true;
+    ASSERT_TRUE(launcher.waitForMusicWorker(waitLimit));
+    EXPECT_EQ(launcher.statusText(), "Ready to Play") << "once the track has arrived";
+}
+
 } // namespace

@@ -269,6 +269,25 @@ TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNothingLoaded) {
     EXPECT_FALSE(launcher.musicOn());
 }
 
+TEST_F(MusicPlayerTest, OpensTracksInAFolderNamedInPersian) {
+    const std::string folder = "\xD8\xA2\xD9\x87\xD9\x86\xDA\xAF"; // "ahang" in Persian letters, in UTF-8
+    const fs::path wide(std::u8string(folder.begin(), folder.end()));
+    fs::create_directory(wide);
+    writeToneWav(wide / "tone.wav", trackRate, 1);
+    const fs::path tracks = VARNHOLD_TEST_TRACKS;
+    std::vector<std::string> names{"tone.wav"};
+    for (const char* name : {"tone.ogg", "tone.mp3"}) {
+        std::error_code error;
+        if (!tracks.empty() && fs::copy_file(tracks / name, wide / name, error))
+            names.emplace_back(name);
+    }
+    MusicPlayer player;
+    for (const std::string& name : names) {
+        EXPECT_TRUE(player.open(folder + "/" + name)) << name;
+        EXPECT_GT(player.duration(), 0) << name;
+    }
+}
+
 // Each kind of track the launcher may be given loops: the WAV, the OGG and the MP3.
 class MusicLoopTest : public MusicPlayerTest, public ::testing::WithParamInterface<const char*> {};
 

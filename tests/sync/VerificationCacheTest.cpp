@@ -1,6 +1,7 @@
 // The verification cache on its own: what it trusts, for how long, and what it does with a damaged file.
 #include "sync/VerificationCache.hpp"
 
+#include "support/Md5.hpp"
 #include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ protected:
     // A cache holding one record of filePath, saved.
     void saveOneRecord() {
         VerificationCache cache = load(m_readAt);
-        cache.record(filePath, facts(), md5A, m_readAt);
+        cache.record(filePath, facts(), {md5A}, m_readAt);
         ASSERT_TRUE(cache.save());
     }
 
@@ -48,28 +49,28 @@ protected:
 TEST_F(VerificationCacheTest, ARecordHoldsOnlyWhileEveryFactHolds) {
     saveOneRecord();
     const VerificationCache cache = load(m_readAt + 1h);
-    EXPECT_EQ(cache.lookup(filePath, facts()), md5A);
-    EXPECT_EQ(cache.lookup("/games/varnhold/Data/b.bin", facts()), "");
+    EXPECT_EQ(cache.lookup(filePath, facts()).md5, md5A);
+    EXPECT_EQ(cache.lookup("/games/varnhold/Data/b.bin", facts()).md5, "");
 
     platform::FileFacts changed = facts();
     changed.size += 1;
-    EXPECT_EQ(cache.lookup(filePath, changed), "") << "size";
+    EXPECT_EQ(cache.lookup(filePath, changed).md5, "") << "size";
     changed = facts();
     changed.modifiedNs += 1;
-    EXPECT_EQ(cache.lookup(filePath, changed), "") << "modification time, to the nanosecond";
+    EXPECT_EQ(cache.lookup(filePath, changed).md5, "") << "modification time, to the nanosecond";
     changed = facts();
     changed.identity += 1;
-    EXPECT_EQ(cache.lookup(filePath, changed), "") << "a file replaced under the same name";
+    EXPECT_EQ(cache.lookup(filePath, changed).md5, "") << "a file replaced under the same name";
     changed = facts();
     changed.volume += 1;
-    EXPECT_EQ(cache.lookup(filePath, changed), "") << "a file on another volume";
+    EXPECT_EQ(cache.lookup(filePath, changed).md5, "") << "a file on another volume";
 }
 
 TEST_F(VerificationCacheTest, RecordsExpireAfterSevenDaysAndUnlistedFilesAreDropped) {
     saveOneRecord();
-    EXPECT_EQ(load(m_readAt + VerificationCache::maxAge - 1min).lookup(filePath, facts()), md5A);
-    EXPECT_EQ(load(m_readAt + VerificationCache::maxAge).lookup(filePath, facts()), "");
-    EXPECT_EQ(load(m_readAt - 1h).lookup(filePath, facts()), "") << "a record from the future of a clock set back";
+    EXPECT_EQ(load(m_readAt + VerificationCache::maxAge - 1min).lookup(filePath, facts()).md5, md5A);
+    EXPECT_EQ(load(m_readAt + VerificationCache::maxAge).lookup(filePath, facts()).md5, "");
+    EXPECT_EQ(load(m_readAt - 1h).lookup(filePath, facts()).md5, "") << "a record from the future of a clock set back";
 
     VerificationCache cache = load(m_readAt);
     cache.keepOnly({"/games/varnhold/other.bin"});
@@ -83,18 +84,18 @@ TEST_F(VerificationCacheTest, FilesWrittenJustBeforeTheyWereReadAreNotRecorded) 
     fresh.modifiedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                            (m_readAt - VerificationCache::settleTime + 1ms).time_since_epoch())
                            .count();
-    cache.record(filePath, fresh, md5A, m_readAt);
-    EXPECT_EQ(cache.lookup(filePath, fresh), "");
+    cache.record(filePath, fresh, {md5A}, m_readAt);
+    EXPECT_EQ(cache.lookup(filePath, fresh).md5, "");
     // Nor does a failed read leave an earlier record standing.
-    cache.record(filePath, facts(), md5A, m_readAt);
-    cache.record(filePath, facts(), "", m_readAt);
-    EXPECT_EQ(cache.lookup(filePath, facts()), "");
+    cache.record(filePath, facts(), {md5A}, m_readAt);
+    cache.record(filePath, facts(), {""}, m_readAt);
+    EXPECT_EQ(cache.lookup(filePath, facts()).md5, "");
 }
 
 TEST_F(VerificationCacheTest, ADamagedFileIsIgnoredAndWrittenAnew) {
     saveOneRecord();
     const std::string good = readFile(m_file);
-    ASSERT_EQ(load(m_readAt).lookup(filePath, facts()), md5A);
+    ASSERT_EQ(load(m_readAt).lookup(filePath, facts()).md5, md5A);
 
     std::string flipped = good;
     flipped[flipped.find(md5A)] = 'f';
@@ -110,12 +111,35 @@ TEST_F(VerificationCacheTest, ADamagedFileIsIgnoredAndWrittenAnew) {
         std::string problem;
         VerificationCache cache = load(m_readAt, &problem);
         EXPECT_FALSE(problem.empty()) << bytes;
-        EXPECT_EQ(cache.lookup(filePath, facts()), "") << bytes;
+        EXPECT_EQ(cache.lookup(filePath, facts()).md5, "") << bytes;
         ASSERT_TRUE(cache.save());
         problem.clear();
         EXPECT_EQ(load(m_readAt, &problem).size(), 0u);
         EXPECT_TRUE(problem.empty()) << "rewritten whole: " << problem;
     }
+}
+
+TEST_F(VerificationCacheTest, BothDigestsAreKeptAndTheFirstFormIsStillRead) {
+    const std::string sha256(64, 'e');
+    VerificationCache cache = load(m_readAt);
+    cache.record(filePath, facts(), {md5A, sha256}, m_readAt);
+    ASSERT_TRUE(cache.save());
+    const FileDigests kept = load(m_readAt).lookup(filePath, facts());
+    EXPECT_EQ(kept.md5, md5A);
+    EXPECT_EQ(kept.sha256, sha256);
+
+    // What launchers before SHA-256 wrote: the records hold, with no SHA-256.
+    const std::string records =
+        "varnhold-verified 1\nfolder\t" + std::string(gameFolder) + "\n" + md5A + "\t1234\t" +
+        std::to_string(facts().modifiedNs) + "\t7\t99\t" +
+        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(m_readAt.time_since_epoch()).count()) + "\t" +
+        filePath + "\n";
+    writeFile(m_file, records + "end\t1\t" + testing_support::md5Hex(records) + "\n");
+    std::string problem;
+    const FileDigests first = load(m_readAt, &problem).lookup(filePath, facts());
+    EXPECT_TRUE(problem.empty()) << problem;
+    EXPECT_EQ(first.md5, md5A);
+    EXPECT_EQ(first.sha256, "");
 }
 
 } // namespace

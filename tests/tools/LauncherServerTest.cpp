@@ -98,8 +98,16 @@ public:
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
 
+    // MSG_NOSIGNAL: a server that closed the connection must fail the send, not kill the test with SIGPIPE.
     [[nodiscard]] bool send(const std::string& bytes) {
-        return m_connected && ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return m_connected &&
+               ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    // True when the peer has closed the connection (with nothing more to read), looking for up to `timeout`.
+    [[nodiscard]] bool closedByPeer(std::chrono::milliseconds timeout) {
+        pollfd waitFor{m_fd, POLLIN, 0};
+        char byte = 0;
+        return ::poll(&waitFor, 1, static_cast<int>(timeout.count())) > 0 && ::recv(m_fd, &byte, 1, 0) <= 0;
     }
     // Reads until `until` shows up, the peer closes, or the time runs out.
     [[nodiscard]] std::string receive(const std::string& until, std::chrono::milliseconds timeout) {
@@ -218,6 +226,29 @@ TEST_F(LauncherServerTest, AnswersTheDocumentAndReReadsItAtEachRequest) {
     auto elsewhere = c.Get("/other.php");
     ASSERT_TRUE(elsewhere);
     EXPECT_EQ(elsewhere->status, 404);
+}
+
+TEST_F(LauncherServerTest, ServesTheSignatureBesideTheDocument) {
+    startServer();
+    auto c = client();
+    auto none = c.Get("/get_data.php.minisig?5");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->status, 404) << "no signature yet";
+    const std::string signature = "untrusted comment: signature\nRUQ...\ntrusted comment: serial=1\nabc\n";
+    writeFile(m_document.string() + ".minisig", signature);
+    auto found = c.Get("/get_data.php.minisig?5");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->status, 200);
+    EXPECT_EQ(found->body, signature);
+
+    m_server->stop();
+    ServerOptions elsewhere;
+    elsewhere.signaturePath = (m_temp.path() / "other.sig").string();
+    writeFile(elsewhere.signaturePath, "other");
+    startServer(elsewhere);
+    auto other = client().Get("/get_data.php.minisig");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->body, "other");
 }
 
 TEST_F(LauncherServerTest, ServesFilesByteExactWithTheirLength) {
@@ -552,7 +583,7 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
 
     const ParsedOptions all =
         parseServerOptions({"--document=d.json", "--files", "game", "--prefix", "dl", "--bind", "0.0.0.0", "--port",
-                            "0", "--delay-ms", "250", "--rate=64", "--quiet"});
+                            "0", "--delay-ms", "250", "--rate=64", "--quiet", "--signature", "d.sig"});
     ASSERT_EQ(all.action, ParsedOptions::Action::Run) << all.message;
     EXPECT_EQ(all.options.documentPath, "d.json");
     EXPECT_EQ(all.options.filesDir, "game");
@@ -562,6 +593,7 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
     EXPECT_EQ(all.options.delayMs, 250);
     EXPECT_EQ(all.options.rateKiBps, 64);
     EXPECT_TRUE(all.options.quiet);
+    EXPECT_EQ(all.options.signaturePath, "d.sig");
 
     EXPECT_EQ(parseServerOptions({"--help"}).action, ParsedOptions::Action::Help);
     const std::vector<std::vector<std::string>> wrong = {
@@ -575,6 +607,7 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
         {"--document", "d", "--verbose"},
         {"--document", "d", "extra"},
         {"--document", "d", "--quiet=yes"},
+        {"--document", "d", "--signature", ""},
     };
     for (const auto& args : wrong) {
         const ParsedOptions parsed = parseServerOptions(args);
@@ -583,9 +616,38 @@ TEST(ServerOptionsTest, ReadsEveryOptionAndRejectsNonsense) {
     }
 
     const std::string usage = serverUsage();
-    for (const char* option : {"--document", "--files", "--prefix", "--bind", "--port", "--delay-ms", "--rate",
-                               "--quiet", "--help", "Example"})
+    for (const char* option : {"--document", "--signature", "--files", "--prefix", "--bind", "--port", "--delay-ms",
+                               "--rate", "--quiet", "--help", "Example"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+TEST_F(LauncherServerTest, CapsARequestHeadAndDropsOneThatTricklesIn) {
+    using namespace std::chrono_literals;
+    ServerOptions options;
+    options.headTimeMs = 1000;
+    startServer(options);
+
+    // A header line without end: answered 431 once past the cap, not read on into memory.
+    RawConnection endless(m_server->port());
+    ASSERT_TRUE(endless.send("GET /get_data.php HTTP/1.1\r\nHost: x\r\nX-Long: " + std::string(64 * 1024, 'a')));
+    const std::string answer = endless.receive("\r\n\r\n", 3s);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 431 ", 0), 0u) << answer;
+
+    // A head that trickles in, a byte at a time, is dropped once its time is up.
+    RawConnection slow(m_server->port());
+    ASSERT_TRUE(slow.send("GET /get_data.php HTTP/1.1\r\nX-Slow: "));
+    const auto start = std::chrono::steady_clock::now();
+    bool closed = false;
+    while (!closed && std::chrono::steady_clock::now() - start < 4s)
+        closed = !slow.send("a") || slow.closedByPeer(200ms);
+    EXPECT_TRUE(closed) << "still open after 4 s";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+
+    // An honest request, with its body, still gets its answer.
+    auto res = client().Post("/get_data.php?1", "x=1", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(res) << httplib::to_string(res.error());
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->body, R"({"lang":"fa","version":3})");
 }
 
 TEST_F(LauncherServerTest, RefusesToStartOnAFolderThatIsNotThere) {

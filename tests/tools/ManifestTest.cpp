@@ -1,10 +1,13 @@
 // Tests of varnhold-manifest: globs, addresses, the folder scan, hashing, the JSON writer, the document merge
 // read back as the launcher reads it, and the binary's exit codes.
+#include "net/DocumentTrust.hpp"
 #include "net/JsonValue.hpp"
+#include "support/SignedFixtures.hpp"
 #include "support/TempFolder.hpp"
 #include "sync/FileMd5.hpp"
 #include "tools/manifest/AtomicFile.hpp"
 #include "tools/manifest/CommandLine.hpp"
+#include "tools/manifest/DocumentSigning.hpp"
 #include "tools/manifest/FolderScan.hpp"
 #include "tools/manifest/GlobPattern.hpp"
 #include "tools/manifest/HashPool.hpp"
@@ -28,10 +31,10 @@ using testing_support::TempFolder;
 
 const std::string manifestBinary = VARNHOLD_BINARY_DIR "/tools/manifest/varnhold-manifest";
 
-std::string referenceMd5(const std::string& bytes) {
+std::string referenceDigest(const std::string& bytes, const EVP_MD* kind = EVP_md5()) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EXPECT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr), 1);
+    EXPECT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &length, kind, nullptr), 1);
     std::string hex;
     for (unsigned int i = 0; i < length; ++i) {
         char pair[3];
@@ -308,7 +311,7 @@ TEST(ManifestHashing, GivesKnownDigestsOnEveryThreadCountAndStopsOnAFailure) {
         ASSERT_EQ(result.checksums.size(), scanned.files.size());
         std::uint64_t total = 0;
         for (std::size_t i = 0; i < scanned.files.size(); ++i) {
-            EXPECT_EQ(result.checksums[i], referenceMd5(readFile(scanned.files[i].path)))
+            EXPECT_EQ(result.checksums[i], referenceDigest(readFile(scanned.files[i].path)))
                 << scanned.files[i].relativePath << " with " << threads << " threads";
             total += scanned.files[i].size;
         }
@@ -541,4 +544,46 @@ TEST(ManifestBinary, WritesTheDocumentAndUsesItsExitCodes) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("not valid JSON"), std::string::npos) << refused.err;
     EXPECT_EQ(readFile(broken), "{\"lang\": \"fa\",}");
+}
+
+TEST(ManifestBinary, WritesSha256AndSignsWithMinisign) {
+    if (testing_support::signingFolder().empty())
+        GTEST_SKIP() << "the build had no minisign";
+    TempFolder scratch;
+    TempFolder site;
+    site.write("files/Wow.exe", "abc");
+    const std::string files = "'" + (site.path() / "files").string() + "' http://h/";
+    const std::string output = (site.path() / "get_data.json").string();
+    const std::string key = (testing_support::signingFolder() / "current.sec").string();
+
+    const RunResult toStdout = runManifest("--sign '" + key + "' " + files, scratch);
+    EXPECT_EQ(toStdout.exitCode, 2) << "a signature needs a document file to lie beside";
+    const RunResult withoutMinisign = [&] {
+        const std::string command = "PATH=/nowhere '" + manifestBinary + "' -q --sign '" + key + "' -o '" + output +
+                                    "' " + files + " 2>'" + (scratch.path() / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", readFile(scratch.path() / "err")};
+    }();
+    EXPECT_EQ(withoutMinisign.exitCode, 1);
+    EXPECT_NE(withoutMinisign.err.find("minisign -S -s '" + key + "' -m '" + output + "' -t 'serial="),
+              std::string::npos)
+        << withoutMinisign.err;
+    EXPECT_FALSE(std::filesystem::exists(output)) << "nothing is written that cannot be signed";
+
+    const auto before = std::chrono::system_clock::now();
+    const RunResult signedRun = runManifest(
+        "-q --sha256 --sign '" + key + "' --serial 12 --valid-days 2 -o '" + output + "' " + files, scratch);
+    ASSERT_EQ(signedRun.exitCode, 0) << signedRun.err;
+    const std::string document = readFile(output);
+    EXPECT_EQ(parseClean(document)["files"][0U]["sha256"].asText(), referenceDigest("abc", EVP_sha256()));
+
+    SigningPolicy policy;
+    policy.keys = {testing_support::signingKey("current")};
+    policy.required = true;
+    const DocumentTrust trust = verifyServerDocument(document, readFile(output + ".minisig"), policy, before);
+    ASSERT_TRUE(trust.verified()) << trust.toString();
+    EXPECT_EQ(trust.serial, 12u);
+    const auto twoDays =
+        std::chrono::duration_cast<std::chrono::seconds>(before.time_since_epoch() + std::chrono::hours(48)).count();
+    EXPECT_NEAR(static_cast<double>(trust.expires), static_cast<double>(twoDays), 60.0);
 }

@@ -11,6 +11,7 @@ ClickRegions artworkRegions() {
     ClickRegions regions;
     regions.closeArea = {755.f, 15.f, 30.f, 30.f};
     regions.musicArea = {755.f, 56.f, 30.f, 30.f};
+    regions.minimiseArea = {755.f, 97.f, 30.f, 30.f};
     float y = 10.f;
     for (const ui::ButtonImages& button : ui::sideColumn) {
         regions.images[static_cast<std::size_t>(button.normal)] = {576.f, y, 174.f, 43.f};
@@ -28,6 +29,7 @@ TEST(ClickAction, EachElementOfTheWindow) {
     const ClickRegions regions = artworkRegions();
     EXPECT_EQ(hitTest(regions, {770.f, 30.f}), ClickTarget::Close);
     EXPECT_EQ(hitTest(regions, {770.f, 70.f}), ClickTarget::Music);
+    EXPECT_EQ(hitTest(regions, {770.f, 112.f}), ClickTarget::Minimise);
     EXPECT_EQ(hitTest(regions, {600.f, 30.f}), ClickTarget::Website);
     EXPECT_EQ(hitTest(regions, {600.f, 75.f}), ClickTarget::Register);
     EXPECT_EQ(hitTest(regions, {600.f, 120.f}), ClickTarget::Guide);
@@ -52,6 +54,7 @@ TEST(ClickAction, FirstInClickOrderWinsWhereElementsOverlap) {
     for (sf::FloatRect& image : regions.images)
         image = everywhere;
     regions.closeArea = everywhere;
+    regions.minimiseArea = everywhere;
     regions.musicArea = everywhere;
     const sf::Vector2f mouse{50.f, 50.f};
 
@@ -64,6 +67,8 @@ TEST(ClickAction, FirstInClickOrderWinsWhereElementsOverlap) {
     };
     EXPECT_EQ(hitTest(regions, mouse), ClickTarget::Close);
     regions.closeArea = {};
+    EXPECT_EQ(hitTest(regions, mouse), ClickTarget::Minimise);
+    regions.minimiseArea = {};
     for (const auto& [target, image] : order) {
         EXPECT_EQ(hitTest(regions, mouse), target);
         regions.images[static_cast<std::size_t>(image)] = {};

@@ -143,6 +143,7 @@ TEST(LauncherScene, WindowAndLayoutFromTheArtwork) {
         EXPECT_EQ(window.getSize(), sf::Vector2u(800, 600));
         EXPECT_EQ(scene.closeArea(), sf::FloatRect(755.f, 15.f, 30.f, 30.f));
         EXPECT_EQ(scene.musicArea(), sf::FloatRect(755.f, 56.f, 30.f, 30.f));
+        EXPECT_EQ(scene.minimiseArea(), sf::FloatRect(755.f, 97.f, 30.f, 30.f));
         const std::string title =
             "xdotool getwindowname " + std::to_string(window.getSystemHandle()) + " | grep -qx 'Varnhold Launcher'";
         EXPECT_EQ(run(title), 0);
@@ -335,6 +336,124 @@ TEST(LauncherScene, ClickActionAtEachElement) {
     EXPECT_FALSE(scene.window()->isOpen());
 }
 
+sf::Event focusEvent(bool gained) {
+    sf::Event event{};
+    event.type = gained ? sf::Event::GainedFocus : sf::Event::LostFocus;
+    return event;
+}
+
+sf::Event mouseEvent(sf::Event::EventType type, sf::Vector2f at, sf::Mouse::Button button = sf::Mouse::Left) {
+    sf::Event event{};
+    event.type = type;
+    if (type == sf::Event::MouseMoved) {
+        event.mouseMove = {static_cast<int>(at.x), static_cast<int>(at.y)};
+    } else {
+        event.mouseButton = {button, static_cast<int>(at.x), static_cast<int>(at.y)};
+    }
+    return event;
+}
+
+// Queued events as a frame finds them, with no real pointer: each press and release is judged by its own place.
+TEST(LauncherScene, ClicksAreJudgedByTheirOwnEvents) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::English);
+    scene.createWindow();
+    Launcher launcher;
+    Recorder recorder;
+    const SceneActions actions = recorder.actions();
+    const auto feed = [&](std::initializer_list<sf::Event> events) {
+        for (const sf::Event& event : events)
+            scene.handleEvent(event, launcher, actions);
+    };
+    const auto press = [](sf::Vector2f at) { return mouseEvent(sf::Event::MouseButtonPressed, at); };
+    const auto release = [](sf::Vector2f at) { return mouseEvent(sf::Event::MouseButtonReleased, at); };
+    const auto move = [](sf::Vector2f at) { return mouseEvent(sf::Event::MouseMoved, at); };
+    const sf::Vector2f website = centre(scene.sprite(ui::websiteNormal));
+    const sf::Vector2f donate = centre(scene.sprite(ui::donateNormal));
+    const sf::Vector2f discord = centre(scene.sprite(ui::discordNormal));
+    const sf::Vector2f play = centre(scene.sprite(ui::playNormal));
+    const sf::Vector2f closeSpot{770.f, 30.f};
+    const sf::Vector2f empty{400.f, 300.f};
+
+    feed({focusEvent(true)});
+    // Pressed on one button, released on another: neither acts.
+    feed({move(website), press(website), move(donate), release(donate)});
+    feed({press(play), release(empty), press(empty), release(play)});
+    EXPECT_TRUE(recorder.opened.empty());
+    EXPECT_EQ(recorder.plays, 0);
+    // Press and release in one frame, on the same button: it acts.
+    feed({press(discord), release(discord), press(play), move(empty), move(play), release(play)});
+    EXPECT_EQ(recorder.opened, std::vector<std::string>{"https://discord.example.test/"});
+    EXPECT_EQ(recorder.plays, 1);
+    // A release with no handled press before it: one with no press at all, one whose press came without the
+    // focus, one whose press lost the focus before it; and the right button. None acts.
+    feed({release(website)});
+    feed({focusEvent(false), press(website), focusEvent(true), release(website)});
+    feed({press(website), focusEvent(false), focusEvent(true), release(website)});
+    feed({mouseEvent(sf::Event::MouseButtonPressed, website, sf::Mouse::Right),
+          mouseEvent(sf::Event::MouseButtonReleased, website, sf::Mouse::Right)});
+    EXPECT_EQ(recorder.opened.size(), 1u);
+    // The close spot keeps the same rule.
+    feed({press(empty), release(closeSpot), press(closeSpot), release(empty)});
+    EXPECT_TRUE(scene.window()->isOpen());
+    feed({press(closeSpot), release(closeSpot)});
+    EXPECT_FALSE(scene.window()->isOpen());
+}
+
+// On a scaled display the window grows, the artwork is the double-size set drawn pixel for pixel, texts are
+// rasterised at the screen's size, and clicks at the screen's pixels land on the layout's buttons.
+TEST(LauncherScene, ScaledWindowDrawsTheDoubleArtworkAndTakesClicksInLayoutUnits) {
+    REQUIRE_DISPLAY();
+    LauncherScene scene(Language::English);
+    sf::RenderWindow& window = scene.createWindow(2.f);
+    ASSERT_EQ(window.getSize(), sf::Vector2u(1600, 1200));
+    EXPECT_EQ(scene.backgroundSize(), sf::Vector2f(800.f, 600.f));
+    EXPECT_EQ(scene.sprite(ui::playNormal).getGlobalBounds(), sf::FloatRect(236.f, 480.f, 328.f, 110.f));
+    scene.refresh("Ready to Play", true);
+    EXPECT_EQ(scene.texts().statusLabel().getCharacterSize(), 2 * TextDisplay::statusCharacterSize);
+    EXPECT_NEAR(scene.texts().statusLabel().getGlobalBounds().height,
+                LauncherScene(Language::English).texts().statusLabel().getGlobalBounds().height, 2.f);
+
+    // The frame at the window's size against the 2x images, background and Play, as decoded from the program.
+    sf::RenderTexture target;
+    ASSERT_TRUE(target.create(1600, 1200));
+    scene.drawFrame(target, away);
+    target.display();
+    const sf::Image frame = target.getTexture().copyToImage();
+    sf::RenderTexture expected;
+    ASSERT_TRUE(expected.create(1600, 1200));
+    expected.clear(sf::Color::Black);
+    for (const auto& [image, at] :
+         {std::pair{ui::background, sf::Vector2f()}, std::pair{ui::playNormal, sf::Vector2f(472.f, 960.f)}}) {
+        const std::span<const unsigned char> bytes =
+            assets::image(image, assets::ImageSet::English, assets::ImageScale::Double);
+        sf::Texture texture;
+        ASSERT_TRUE(texture.loadFromMemory(bytes.data(), bytes.size()));
+        sf::Sprite sprite(texture);
+        sprite.setPosition(at);
+        expected.draw(sprite);
+    }
+    expected.display();
+    EXPECT_EQ(differingPixels(frame, expected.getTexture().copyToImage(), {472.f, 960.f, 656.f, 220.f}), 0u);
+    EXPECT_EQ(differingPixels(frame, expected.getTexture().copyToImage(), {0.f, 1000.f, 400.f, 200.f}), 0u);
+
+    Launcher launcher;
+    Recorder recorder;
+    const SceneActions actions = recorder.actions();
+    const sf::Vector2f website = centre(scene.sprite(ui::websiteNormal)) * 2.f;
+    for (const sf::Event& event : {focusEvent(true), mouseEvent(sf::Event::MouseButtonPressed, website),
+                                   mouseEvent(sf::Event::MouseButtonReleased, website)})
+        scene.handleEvent(event, launcher, actions);
+    EXPECT_EQ(recorder.opened, std::vector<std::string>{"https://example.test/website"});
+
+    // 150 %: the 2x artwork resampled; a scale that would not fit the screen (1600 × 1200 here) gives way.
+    LauncherScene oneAndAHalf(Language::English);
+    EXPECT_EQ(oneAndAHalf.createWindow(1.5f).getSize(), sf::Vector2u(1200, 900));
+    EXPECT_TRUE(oneAndAHalf.sprite(ui::background).getTexture()->isSmooth());
+    LauncherScene tooLarge(Language::English);
+    EXPECT_EQ(tooLarge.createWindow(3.f).getSize(), sf::Vector2u(1600, 1200));
+}
+
 TEST(LauncherScene, RunReturnsAtOnceWithoutAWindow) {
     REQUIRE_DISPLAY();
     LauncherScene scene(Language::English);
@@ -379,6 +498,43 @@ TEST(LauncherScene, ChangesShowInTheNextFrameAndAnUnchangedPictureIsNotRedrawnAt
     EXPECT_GE(drawn.back(), drawn[3] + 1);
     // The loop keeps its pace whether it draws or not.
     EXPECT_GT(seconds, (frames - 1) / 30.0 * 0.9);
+}
+
+// A minimised window is unmapped: the loop keeps going and the status keeps changing, but nothing is drawn until
+// the window is back.
+TEST(LauncherScene, NothingIsDrawnWhileTheWindowIsOutOfSight) {
+    REQUIRE_DISPLAY();
+    if (run("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    LauncherScene scene(Language::English);
+    const std::string id = std::to_string(scene.createWindow().getSystemHandle());
+    Launcher launcher;
+    Recorder recorder;
+    constexpr unsigned hiddenFrom = 3;
+    constexpr unsigned hiddenUntil = hiddenFrom + 2 * LauncherScene::repaintInterval;
+    unsigned frame = 0;
+    unsigned long drawnWhenHidden = 0;
+    unsigned long drawnWhileHidden = 0;
+    scene.setFrameHook([&] {
+        ++frame;
+        if (frame == hiddenFrom - 1) {
+            EXPECT_EQ(run("xdotool windowunmap --sync " + id), 0);
+        }
+        if (frame == hiddenFrom)
+            drawnWhenHidden = scene.framesDrawn();
+        if (frame >= hiddenFrom && frame < hiddenUntil)
+            launcher.setStatusText("File " + std::to_string(frame)); // a change every frame would be drawn
+        if (frame == hiddenUntil) {
+            drawnWhileHidden = scene.framesDrawn() - drawnWhenHidden;
+            EXPECT_EQ(run("xdotool windowmap --sync " + id), 0);
+        }
+        if (frame == hiddenUntil + 3)
+            scene.close();
+    });
+    scene.run(launcher, recorder.actions());
+    EXPECT_EQ(frame, hiddenUntil + 3);
+    EXPECT_EQ(drawnWhileHidden, 0u);
+    EXPECT_GT(scene.framesDrawn(), drawnWhenHidden) << "drawn again once the window is back";
 }
 
 // Real X input through xdotool: press, short wait, release; dragging; the focus rule; closing.

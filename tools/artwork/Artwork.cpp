@@ -95,9 +95,9 @@ std::string relativePath(int index, Language language) {
     return std::string(language == Language::English ? "en/" : "fa/") + name;
 }
 
-Canvas renderImage(int index, Language language) {
+Canvas renderImage(int index, Language language, double scale) {
     const ImageInfo& info = imageInfo(index);
-    Canvas c(info.width, info.height);
+    Canvas c(info.width, info.height, scale);
     if (index == 0) {
         paintBackground(c, language);
     } else if (index == 1 || index == 2) {

@@ -29,8 +29,8 @@ struct ImageInfo {
 /// Path below the assets folder: "en/00-background.jpg", "fa/03-register.png", "common/01-cursor.png".
 [[nodiscard]] std::string relativePath(int index, Language language);
 
-/// Paints image `index` of `language` at its table size.
-[[nodiscard]] Canvas renderImage(int index, Language language);
+/// Paints image `index` of `language` at its table size times `scale` (1, or 2 for scaled displays).
+[[nodiscard]] Canvas renderImage(int index, Language language, double scale = 1);
 
 /// A full window as the launcher would show it, to judge the artwork as a whole.
 struct MockOptions {

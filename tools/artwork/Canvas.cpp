@@ -62,9 +62,23 @@ Rgba mix(Rgba a, Rgba b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-Canvas::Canvas(int width, int height)
-    : m_width(width), m_height(height), m_surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-      m_cr(cairo_create(m_surface.get())) {}
+Canvas::Canvas(int width, int height, double scale)
+    : m_width(width), m_height(height), m_scale(scale),
+      m_surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::lround(width * scale)),
+                                           static_cast<int>(std::lround(height * scale)))) {
+    // Set before the context exists: every path, text and source surface is then in units, and painting one
+    // scaled canvas onto another keeps their sizes.
+    cairo_surface_set_device_scale(m_surface.get(), scale, scale);
+    m_cr.reset(cairo_create(m_surface.get()));
+}
+
+int Canvas::pixelWidth() const {
+    return cairo_image_surface_get_width(m_surface.get());
+}
+
+int Canvas::pixelHeight() const {
+    return cairo_image_surface_get_height(m_surface.get());
+}
 
 bool Canvas::savePng(const std::string& path) const {
     cairo_surface_flush(m_surface.get());
@@ -75,13 +89,15 @@ bool Canvas::saveJpeg(const std::string& path) const {
     cairo_surface_flush(m_surface.get());
     const unsigned char* data = cairo_image_surface_get_data(m_surface.get());
     const int stride = cairo_image_surface_get_stride(m_surface.get());
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(m_width * m_height * 4));
-    for (int y = 0; y < m_height; ++y) {
+    const int width = pixelWidth();
+    const int height = pixelHeight();
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height * 4));
+    for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
-        for (int x = 0; x < m_width; ++x) {
+        for (int x = 0; x < width; ++x) {
             // Premultiplied on black is exactly the colour flattened on black.
             const std::uint32_t p = row[x];
-            std::uint8_t* o = &rgba[static_cast<std::size_t>((y * m_width + x) * 4)];
+            std::uint8_t* o = &rgba[static_cast<std::size_t>((y * width + x) * 4)];
             o[0] = channel(p, 16);
             o[1] = channel(p, 8);
             o[2] = channel(p, 0);
@@ -89,7 +105,7 @@ bool Canvas::saveJpeg(const std::string& path) const {
         }
     }
     sf::Image image;
-    image.create(static_cast<unsigned>(m_width), static_cast<unsigned>(m_height), rgba.data());
+    image.create(static_cast<unsigned>(width), static_cast<unsigned>(height), rgba.data());
     return image.saveToFile(path);
 }
 
@@ -99,11 +115,13 @@ void Canvas::blur(int radius) {
     cairo_surface_flush(m_surface.get());
     unsigned char* data = cairo_image_surface_get_data(m_surface.get());
     const int stride = cairo_image_surface_get_stride(m_surface.get()) / 4;
-    std::vector<std::uint32_t> px(static_cast<std::size_t>(stride * m_height));
+    const int height = pixelHeight();
+    const int pixels = static_cast<int>(std::lround(radius * m_scale));
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(stride * height));
     std::copy_n(reinterpret_cast<const std::uint32_t*>(data), px.size(), px.begin());
     for (int pass = 0; pass < blurPasses; ++pass) {
-        boxPass(px, m_width, m_height, stride, radius, true);
-        boxPass(px, m_width, m_height, stride, radius, false);
+        boxPass(px, pixelWidth(), height, stride, pixels, true);
+        boxPass(px, pixelWidth(), height, stride, pixels, false);
     }
     std::copy(px.begin(), px.end(), reinterpret_cast<std::uint32_t*>(data));
     cairo_surface_mark_dirty(m_surface.get());

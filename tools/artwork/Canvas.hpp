@@ -41,26 +41,32 @@ struct Stop {
     Rgba colour;
 };
 
-/// An ARGB32 image with its drawing context.
+/// An ARGB32 image with its drawing context. Painters work in the window's units; a canvas of `scale` 2 holds
+/// twice as many pixels each way (Cairo's device scale), for scaled displays.
 class Canvas {
 public:
-    Canvas(int width, int height);
+    Canvas(int width, int height, double scale = 1);
 
     [[nodiscard]] cairo_t* cr() const { return m_cr.get(); }
     [[nodiscard]] cairo_surface_t* surface() const { return m_surface.get(); }
-    [[nodiscard]] int width() const { return m_width; }
-    [[nodiscard]] int height() const { return m_height; }
+    [[nodiscard]] int width() const { return m_width; }   // in units
+    [[nodiscard]] int height() const { return m_height; } // in units
+    [[nodiscard]] double scale() const { return m_scale; }
 
     [[nodiscard]] bool savePng(const std::string& path) const;
     /// JPEG through SFML's encoder; the canvas is flattened on black.
     [[nodiscard]] bool saveJpeg(const std::string& path) const;
 
-    /// Blurs the whole canvas in place (three box passes approximate a Gaussian of about `radius`).
+    /// Blurs the whole canvas in place (three box passes approximate a Gaussian of about `radius` units).
     void blur(int radius);
 
 private:
+    [[nodiscard]] int pixelWidth() const;
+    [[nodiscard]] int pixelHeight() const;
+
     int m_width;
     int m_height;
+    double m_scale;
     SurfacePtr m_surface;
     ContextPtr m_cr;
 };
@@ -92,7 +98,7 @@ Box textPathCentred(cairo_t* cr, PangoLayout* layout, double cx, double cy, cons
 
 /// Paints a soft glow of `colour` around whatever `shape` draws (as a filled path) on a canvas of this size.
 template <typename Shape> void glow(Canvas& target, int radius, Rgba colour, Shape&& shape) {
-    Canvas layer(target.width(), target.height());
+    Canvas layer(target.width(), target.height(), target.scale());
     setColour(layer.cr(), colour);
     shape(layer.cr());
     cairo_fill(layer.cr());

@@ -3,9 +3,11 @@
 
 namespace artwork::layout {
 
-// The close and music hot spots (left, top, size) the window tests the mouse against.
+// The close, music and minimise hot spots (left, top, size) the window tests the mouse against: one column of
+// round spots in the strip right of the side buttons.
 inline constexpr double closeX = 755, closeY = 15, hotSize = 30;
 inline constexpr double musicX = 755, musicY = 56;
+inline constexpr double minimiseX = 755, minimiseY = 97;
 
 // The side button column, the Play button and the Discord tab.
 inline constexpr double columnX = 576, columnTop = 10, columnStep = 45;

@@ -394,8 +394,11 @@ void paintTitle(Canvas& c, Language language) {
     cairo_fill(cr);
 }
 
-// Round gold-rimmed badges exactly over the close and music hot spots.
-void badge(Canvas& c, double left, double top, bool close) {
+enum class Badge { Close, Music, Minimise };
+
+// Round gold-rimmed badges exactly over the close, music and minimise hot spots.
+void badge(Canvas& c, double left, double top, Badge kind) {
+    const bool close = kind == Badge::Close;
     cairo_t* cr = c.cr();
     const double r = layout::hotSize / 2;
     const double cx = left + r, cy = top + r;
@@ -431,6 +434,20 @@ void badge(Canvas& c, double left, double top, bool close) {
         cairo_line_to(cr, cx + d, cy + d);
         cairo_move_to(cr, cx + d, cy - d);
         cairo_line_to(cr, cx - d, cy + d);
+        cairo_stroke(cr);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    } else if (kind == Badge::Minimise) {
+        // A bar low in the face, where a window's minimise symbol sits, with the close cross's shadow.
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_width(cr, 2.6);
+        const double d = 5.5;
+        setColour(cr, hex(0x000000, 0.5));
+        cairo_move_to(cr, cx - d, cy + 5);
+        cairo_line_to(cr, cx + d, cy + 5);
+        cairo_stroke(cr);
+        setColour(cr, symbol);
+        cairo_move_to(cr, cx - d, cy + 4);
+        cairo_line_to(cr, cx + d, cy + 4);
         cairo_stroke(cr);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
     } else {
@@ -492,8 +509,9 @@ void paintBackground(Canvas& canvas, Language language) {
     paintVignette(canvas);
     paintTextPanels(canvas);
     paintTitle(canvas, language);
-    badge(canvas, layout::closeX, layout::closeY, true);
-    badge(canvas, layout::musicX, layout::musicY, false);
+    badge(canvas, layout::closeX, layout::closeY, Badge::Close);
+    badge(canvas, layout::musicX, layout::musicY, Badge::Music);
+    badge(canvas, layout::minimiseX, layout::minimiseY, Badge::Minimise);
     paintFrame(canvas);
 }
 

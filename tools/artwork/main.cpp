@@ -1,6 +1,7 @@
 // varnhold-artwork: paints the launcher's images into an assets folder, or a mock window to judge them.
 //
-//   varnhold-artwork OUTDIR                      writes OUTDIR/{en,fa,common}/NN-name.{jpg,png}
+//   varnhold-artwork OUTDIR                      writes OUTDIR/{en,fa,common}/NN-name.{jpg,png}, and the same at
+//                                                twice the size under OUTDIR/2x/
 //   varnhold-artwork --mock OUT.png [--fa] [--wait] [--hover N]
 //   varnhold-artwork --icon OUT.png              the desktop icon, 256 x 256
 #include "Artwork.hpp"
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -22,27 +24,30 @@ int usage() {
 
 int writeAll(const std::filesystem::path& outDir) {
     using artwork::Language;
-    for (const char* sub : {"en", "fa", "common"}) {
-        std::error_code ec;
-        std::filesystem::create_directories(outDir / sub, ec);
-        if (ec) {
-            std::fprintf(stderr, "varnhold-artwork: cannot create %s: %s\n", (outDir / sub).c_str(),
-                         ec.message().c_str());
-            return 1;
-        }
-    }
-    for (const Language lang : {Language::English, Language::Finglish}) {
-        for (int i = 0; i < artwork::imageCount; ++i) {
-            if (artwork::imageInfo(i).shared && lang == Language::Finglish)
-                continue;
-            const std::filesystem::path path = outDir / artwork::relativePath(i, lang);
-            const artwork::Canvas image = artwork::renderImage(i, lang);
-            const bool ok = i == 0 ? image.saveJpeg(path.string()) : image.savePng(path.string());
-            if (!ok) {
-                std::fprintf(stderr, "varnhold-artwork: cannot write %s\n", path.c_str());
+    // The window's own size, and twice that for scaled displays.
+    for (const auto& [scale, folder] : {std::pair{1.0, outDir}, std::pair{2.0, outDir / "2x"}}) {
+        for (const char* sub : {"en", "fa", "common"}) {
+            std::error_code ec;
+            std::filesystem::create_directories(folder / sub, ec);
+            if (ec) {
+                std::fprintf(stderr, "varnhold-artwork: cannot create %s: %s\n", (folder / sub).c_str(),
+                             ec.message().c_str());
                 return 1;
             }
-            std::printf("%s\n", path.c_str());
+        }
+        for (const Language lang : {Language::English, Language::Finglish}) {
+            for (int i = 0; i < artwork::imageCount; ++i) {
+                if (artwork::imageInfo(i).shared && lang == Language::Finglish)
+                    continue;
+                const std::filesystem::path path = folder / artwork::relativePath(i, lang);
+                const artwork::Canvas image = artwork::renderImage(i, lang, scale);
+                const bool ok = i == 0 ? image.saveJpeg(path.string()) : image.savePng(path.string());
+                if (!ok) {
+                    std::fprintf(stderr, "varnhold-artwork: cannot write %s\n", path.c_str());
+                    return 1;
+                }
+                std::printf("%s\n", path.c_str());
+            }
         }
     }
     return 0;

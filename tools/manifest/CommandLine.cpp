@@ -6,6 +6,7 @@
 namespace {
 
 constexpr unsigned maxThreads = 256;
+constexpr unsigned maxValidDays = 3650;
 
 enum class Kind { Flag, Value };
 
@@ -20,6 +21,8 @@ constexpr KnownOption knownOptions[] = {
     {"exclude", 0, Kind::Value},        {"include-hidden", 0, Kind::Flag}, {"ignore-case", 0, Kind::Flag},
     {"forward-slashes", 0, Kind::Flag}, {"merge", 0, Kind::Value},         {"document", 0, Kind::Value},
     {"output", 'o', Kind::Value},       {"threads", 'j', Kind::Value},     {"quiet", 'q', Kind::Flag},
+    {"sha256", 0, Kind::Flag},          {"sign", 0, Kind::Value},          {"serial", 0, Kind::Value},
+    {"valid-days", 0, Kind::Value},
 };
 
 const KnownOption* findLong(std::string_view name) {
@@ -71,6 +74,24 @@ std::string apply(ManifestOptions& options, std::string_view name, const std::st
         options.threads = threads;
     } else if (name == "quiet") {
         options.quiet = true;
+    } else if (name == "sha256") {
+        options.sha256 = true;
+    } else if (name == "sign") {
+        if (value.empty())
+            return "--sign needs minisign's secret key file";
+        options.signingKey = value;
+    } else if (name == "serial") {
+        std::uint64_t serial = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), serial);
+        if (error != std::errc() || end != value.data() + value.size() || value.empty())
+            return "--serial needs a whole number, not '" + value + "'";
+        options.serial = serial;
+    } else if (name == "valid-days") {
+        unsigned days = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), days);
+        if (error != std::errc() || end != value.data() + value.size() || days == 0 || days > maxValidDays)
+            return "--valid-days needs a number from 1 to " + std::to_string(maxValidDays) + ", not '" + value + "'";
+        options.validDays = days;
     }
     if ((name == "required" || name == "game-data" || name == "exclude") && value.empty()) {
         return "--" + std::string(name) + " needs a pattern";
@@ -143,6 +164,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
     if (!options.documentPath.empty() && !options.output.empty()) {
         return {std::nullopt, "--document writes the document in place; it takes no -o"};
     }
+    const bool toFile = !options.documentPath.empty() || (!options.output.empty() && options.output != "-");
+    if (!options.signingKey.empty() && !toFile) {
+        return {std::nullopt, "--sign puts the signature beside the document: give --document FILE or -o FILE"};
+    }
+    if (options.signingKey.empty() && (options.serial || options.validDays)) {
+        return {std::nullopt, "--serial and --valid-days go with --sign"};
+    }
     return {options, {}};
 }
 
@@ -185,6 +213,18 @@ on standard output):
   -o, --output FILE     write to FILE instead of standard output ("-" for
                         standard output); files are replaced atomically
 
+Checksums and signing:
+  --sha256              also write each file's SHA-256 ("sha256"); a launcher
+                        built with a signing key checks it beside the MD5
+  --sign KEY            sign the written document with minisign and its
+                        secret key file KEY: the signature goes beside the
+                        document as FILE.minisig (minisign asks for the key's
+                        password); needs --document or -o
+  --serial N            the signature's serial (default: the time in seconds
+                        since 1970, which grows with every signing); a
+                        launcher refuses a serial lower than one it has seen
+  --valid-days N        days until the signature expires (default: 30)
+
 Other:
   -j, --threads N       hash with N threads (default: one per CPU)
   -q, --quiet           no progress line and no summary on standard error
@@ -195,8 +235,8 @@ message says which), 2 a usage error.
 
 Example:
   varnhold-manifest --required 'Data/*.MPQ' --required Wow.exe \
-      --game-data 'Data/**' --exclude '**/*.log' \
-      --document /var/www/launcher/data.json \
+      --game-data 'Data/**' --exclude '**/*.log' --sha256 \
+      --document /var/www/launcher/data.json --sign ~/.minisign/varnhold.key \
       /var/www/files https://files.example.org/varnhold/
 )";
 }

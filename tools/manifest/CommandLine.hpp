@@ -1,9 +1,13 @@
 // The command line of varnhold-manifest: its options, their parsing and the help text.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+/// How long a signature holds when --valid-days does not say: a month, re-signed well before it ends.
+inline constexpr unsigned defaultValidDays = 30;
 
 struct ManifestOptions {
     std::string folder;
@@ -14,10 +18,14 @@ struct ManifestOptions {
     bool includeHidden = false;
     bool ignoreCase = false;
     bool forwardSlashes = false;
-    std::string mergeFrom;    // --merge: read this document, write to the output
-    std::string documentPath; // --document: read and write this document in place
-    std::string output;       // -o: empty or "-" for standard output
-    unsigned threads = 0;     // 0: one per hardware thread
+    std::string mergeFrom;               // --merge: read this document, write to the output
+    std::string documentPath;            // --document: read and write this document in place
+    std::string output;                  // -o: empty or "-" for standard output
+    unsigned threads = 0;                // 0: one per hardware thread
+    bool sha256 = false;                 // each file's SHA-256 beside its MD5
+    std::string signingKey;              // --sign: minisign's secret key file; empty: the document is not signed
+    std::optional<std::uint64_t> serial; // the signature's serial; none: the time in seconds
+    std::optional<unsigned> validDays;   // until the signature expires; none: defaultValidDays
     bool quiet = false;
     bool showHelp = false;
 };

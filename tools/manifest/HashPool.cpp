@@ -13,9 +13,11 @@
 namespace {
 
 struct SharedWork {
-    explicit SharedWork(const std::vector<ScannedFile>& list) : files(list), checksums(list.size()) {}
+    SharedWork(const std::vector<ScannedFile>& list, bool sha256)
+        : files(list), withSha256(sha256), checksums(list.size()), sha256s(sha256 ? list.size() : 0) {}
 
     const std::vector<ScannedFile>& files;
+    const bool withSha256;
     std::vector<std::size_t> order; // file indices, largest first
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
@@ -27,6 +29,7 @@ struct SharedWork {
     unsigned running = 0;
 
     std::vector<std::string> checksums; // each slot written by the one worker that took its file
+    std::vector<std::string> sha256s;   // the same
 };
 
 void worker(SharedWork& work) {
@@ -40,7 +43,7 @@ void worker(SharedWork& work) {
         }
         const std::size_t index = work.order[slot];
         const std::string path = work.files[index].path.string();
-        FileHash result = hashFile(path, countBytes);
+        FileHash result = hashFile(path, countBytes, work.withSha256);
         if (result.hex.empty()) {
             const std::lock_guard lock(work.mutex);
             if (!work.failed.exchange(true)) {
@@ -49,6 +52,8 @@ void worker(SharedWork& work) {
             break;
         }
         work.checksums[index] = std::move(result.hex);
+        if (work.withSha256)
+            work.sha256s[index] = std::move(result.sha256);
         work.progress.filesDone.fetch_add(1, std::memory_order_relaxed);
     }
     const std::lock_guard lock(work.mutex);
@@ -59,7 +64,7 @@ void worker(SharedWork& work) {
 } // namespace
 
 HashPoolResult hashFiles(const std::vector<ScannedFile>& files, const HashPoolOptions& options) {
-    SharedWork work(files);
+    SharedWork work(files, options.withSha256);
     work.order.resize(files.size());
     std::iota(work.order.begin(), work.order.end(), std::size_t{0});
     std::stable_sort(work.order.begin(), work.order.end(),
@@ -105,5 +110,6 @@ HashPoolResult hashFiles(const std::vector<ScannedFile>& files, const HashPoolOp
     }
     result.ok = true;
     result.checksums = std::move(work.checksums);
+    result.sha256s = std::move(work.sha256s);
     return result;
 }

@@ -19,11 +19,13 @@ struct HashProgress {
 struct HashPoolResult {
     bool ok = false;
     std::vector<std::string> checksums; // lower-case hex MD5, in the order of the input files
+    std::vector<std::string> sha256s;   // lower-case hex SHA-256 in the same order, when asked for
     std::string error;                  // the first failure, when !ok
 };
 
 struct HashPoolOptions {
-    unsigned threads = 0; // 0: one per hardware thread
+    unsigned threads = 0;    // 0: one per hardware thread
+    bool withSha256 = false; // each file's SHA-256 too, from the same read
     /// Called on the calling thread about every `tickInterval` while the workers run, and once at the end.
     std::function<void(const HashProgress&)> onTick;
     std::chrono::milliseconds tickInterval{200};

@@ -28,6 +28,10 @@ void writeFilesArray(JsonWriter& writer, const std::vector<ManifestEntry>& entri
         writer.value(std::string_view(entry.url));
         writer.key("checksum");
         writer.value(std::string_view(entry.checksum));
+        if (!entry.sha256.empty()) {
+            writer.key("sha256");
+            writer.value(std::string_view(entry.sha256));
+        }
         writer.key("location");
         writer.value(std::string_view(entry.location));
         writer.key("required");

@@ -15,6 +15,7 @@ struct ManifestEntry {
     std::int32_t required = 0;
     std::int32_t gameData = 0;
     std::uint64_t size = 0; // bytes
+    std::string sha256{};   // lower-case hex SHA-256; empty: not written
 };
 
 struct ManifestRules {
@@ -29,6 +30,6 @@ struct ManifestRules {
                                               const ManifestRules& rules);
 
 class JsonWriter;
-/// Writes `entries` as the "files" array: one object per entry with "URL", "checksum", "location",
-/// "required", "game_data" and "size".
+/// Writes `entries` as the "files" array: one object per entry with "URL", "checksum", "sha256" (when known),
+/// "location", "required", "game_data" and "size".
 void writeFilesArray(JsonWriter& writer, const std::vector<ManifestEntry>& entries);

@@ -1,6 +1,8 @@
 // varnhold-manifest: from a folder of game files on a web server to the server document's "files" array.
+#include "net/DocumentTrust.hpp"
 #include "tools/manifest/AtomicFile.hpp"
 #include "tools/manifest/CommandLine.hpp"
+#include "tools/manifest/DocumentSigning.hpp"
 #include "tools/manifest/FolderScan.hpp"
 #include "tools/manifest/HashPool.hpp"
 #include "tools/manifest/ManifestDocument.hpp"
@@ -10,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <numeric>
@@ -95,6 +98,7 @@ int run(const std::vector<std::string>& arguments) {
     ProgressLine progress(stderr, !options.quiet && ::isatty(STDERR_FILENO) == 1, scanned.files.size(), totalBytes);
     HashPoolOptions pool;
     pool.threads = options.threads;
+    pool.withSha256 = options.sha256;
     pool.onTick = [&progress](const HashProgress& counters) { progress.update(counters); };
     HashPoolResult hashed = hashFiles(scanned.files, pool);
     progress.finish();
@@ -113,12 +117,39 @@ int run(const std::vector<std::string>& arguments) {
     int gameDataCount = 0;
     for (std::size_t i = 0; i < scanned.files.size(); ++i) {
         entries.push_back(makeManifestEntry(scanned.files[i], std::move(hashed.checksums[i]), rules));
+        if (options.sha256)
+            entries.back().sha256 = std::move(hashed.sha256s[i]);
         requiredCount += entries.back().required;
         gameDataCount += entries.back().gameData;
     }
 
     const std::string text = writeManifestDocument(*document, entries);
-    if (outputPath.empty()) {
+    if (!options.signingKey.empty()) {
+        // Signed before anything is written: a key that fails leaves the served document and signature as they were.
+        const std::int64_t now =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
+        constexpr std::int64_t secondsPerDay = 24 * 60 * 60;
+        const std::string comment =
+            freshnessComment({options.serial.value_or(static_cast<std::uint64_t>(now)),
+                              now + secondsPerDay * options.validDays.value_or(defaultValidDays)});
+        const SignResult signature = signWithMinisign(text, options.signingKey, comment);
+        if (signature.minisignMissing) {
+            return ioError("minisign is not installed (Debian: apt install minisign), so nothing was written. "
+                           "Without --sign the document is written unsigned; sign it then with\n  " +
+                           minisignCommand(options.signingKey, outputPath, comment));
+        }
+        if (!signature.ok) {
+            return ioError(signature.error + "; nothing was written");
+        }
+        if (const WriteResult written = writeFileAtomically(outputPath, text); !written.ok) {
+            return ioError(written.error);
+        }
+        if (const WriteResult written = writeFileAtomically(outputPath + ".minisig", signature.signature);
+            !written.ok) {
+            return ioError(written.error);
+        }
+    } else if (outputPath.empty()) {
         if (!writeToStdout(text)) {
             return ioError("cannot write to standard output");
         }
@@ -126,9 +157,10 @@ int run(const std::vector<std::string>& arguments) {
         return ioError(written.error);
     }
     if (!options.quiet) {
-        std::fprintf(stderr, "%s: %zu files (%.1f MiB), %d required, %d game data, written to %s\n", programName,
+        std::fprintf(stderr, "%s: %zu files (%.1f MiB), %d required, %d game data, written to %s%s\n", programName,
                      entries.size(), static_cast<double>(totalBytes) / (1024.0 * 1024.0), requiredCount, gameDataCount,
-                     outputPath.empty() ? "standard output" : outputPath.c_str());
+                     outputPath.empty() ? "standard output" : outputPath.c_str(),
+                     options.signingKey.empty() ? "" : ", signed beside it");
     }
     return exitOk;
 }

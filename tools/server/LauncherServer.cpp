@@ -2,6 +2,7 @@
 #include "tools/server/LauncherServer.hpp"
 
 #include "tools/server/ByteRange.hpp"
+#include "tools/server/HeadLimitedServer.hpp"
 #include "tools/server/ServedPath.hpp"
 
 #include <httplib.h>
@@ -40,6 +41,9 @@ constexpr time_t keepAliveSeconds = 1;
 constexpr std::size_t maxRequestsPerConnection = 100000;
 constexpr auto startPollInterval = std::chrono::milliseconds(1);
 constexpr const char* documentPath = "/get_data.php";
+constexpr const char* signaturePath = "/get_data.php.minisig";
+// A minisign signature file is a few hundred bytes.
+constexpr std::size_t maxSignatureBytes = 8 * 1024;
 
 struct FdCloser {
     int fd = -1;
@@ -93,8 +97,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Returns false when the file cannot be read whole (missing, a folder, unreadable or absurdly large).
-[[nodiscard]] bool readWholeFile(const std::string& path, std::string& text) {
+// Returns false when the file cannot be read whole (missing, a folder, unreadable or larger than `maxBytes`).
+[[nodiscard]] bool readWholeFile(const std::string& path, std::string& text, std::size_t maxBytes = maxDocumentBytes) {
     const FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return false;
@@ -103,7 +107,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
     while (true) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
         content.append(block.data(), got);
-        if (content.size() > maxDocumentBytes)
+        if (content.size() > maxBytes)
             return false;
         if (got < block.size())
             break;
@@ -265,11 +269,15 @@ private:
 } // namespace
 
 struct LauncherServer::State {
-    explicit State(ServerOptions serverOptions) : options(std::move(serverOptions)), log(options.quiet) {}
+    explicit State(ServerOptions serverOptions) : options(std::move(serverOptions)), log(options.quiet) {
+        // Where minisign puts it: beside the document, under its name.
+        if (options.signaturePath.empty())
+            options.signaturePath = options.documentPath + ".minisig";
+    }
 
     ServerOptions options;
     std::filesystem::path filesRoot; // canonical; empty when no folder is served
-    httplib::Server http;
+    HeadLimitedServer http;
     std::thread listener;
     std::atomic<bool> listenerEnded{false};
     int boundPort = 0;
@@ -280,6 +288,7 @@ struct LauncherServer::State {
 
     void installRoutes();
     void serveDocument(httplib::Response& res) const;
+    void serveSignature(httplib::Response& res) const;
     void serveFile(const httplib::Request& req, httplib::Response& res);
 };
 
@@ -312,6 +321,8 @@ void LauncherServer::State::installRoutes() {
     http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         if (req.path == documentPath) {
             serveDocument(res);
+        } else if (req.path == signaturePath) {
+            serveSignature(res);
         } else if (!filesRoot.empty() && req.path.rfind(options.filesPrefix, 0) == 0) {
             serveFile(req, res);
         } else {
@@ -335,6 +346,9 @@ void LauncherServer::State::installRoutes() {
         ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     http.set_payload_max_length(maxRequestBodyBytes);
+    // A head of any length, or one trickling in for ever, would hold a worker and memory without end.
+    http.setHeadTime(std::chrono::milliseconds(options.headTimeMs));
+    http.setRefusalLogger([this](const std::string& line) { log.write("varnhold-server: " + line); });
     // An idle keep-alive connection holds its worker until this runs out, and stop() waits for every worker.
     http.set_keep_alive_timeout(keepAliveSeconds);
     http.set_keep_alive_max_count(maxRequestsPerConnection);
@@ -361,6 +375,17 @@ void LauncherServer::State::serveDocument(httplib::Response& res) const {
     // The document is re-read at every request; a cached copy would hide an admin's edit.
     res.set_header("Cache-Control", "no-store");
     res.set_content(document, "application/json");
+}
+
+void LauncherServer::State::serveSignature(httplib::Response& res) const {
+    std::string signature;
+    if (!readWholeFile(options.signaturePath, signature, maxSignatureBytes)) {
+        setText(res, 404, "varnhold-server: no signature beside the document\n");
+        return;
+    }
+    // Re-read like the document, so a document and its new signature are served together from the next request.
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(signature, "text/plain");
 }
 
 void LauncherServer::State::serveFile(const httplib::Request& req, httplib::Response& res) {
@@ -502,8 +527,8 @@ std::string LauncherServer::baseUrl() const {
 std::string LauncherServer::describe() const {
     const State& s = *m_state;
     const std::string files = s.filesRoot.empty() ? std::string("(none)") : s.filesRoot.string();
-    return "listening on " + baseUrl() + "  document=" + s.options.documentPath + "  files=" + files + " under " +
-           s.options.filesPrefix;
+    return "listening on " + baseUrl() + "  document=" + s.options.documentPath +
+           "  signature=" + s.options.signaturePath + "  files=" + files + " under " + s.options.filesPrefix;
 }
 
 std::uint64_t LauncherServer::connectionCount() const {

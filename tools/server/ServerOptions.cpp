@@ -59,7 +59,7 @@ ParsedOptions parseServerOptions(const std::vector<std::string>& args) {
         }
 
         const bool takesValue = name == "--port" || name == "--bind" || name == "--document" || name == "--files" ||
-                                name == "--prefix" || name == "--delay-ms" || name == "--rate";
+                                name == "--prefix" || name == "--delay-ms" || name == "--rate" || name == "--signature";
         if (!takesValue)
             return failure("unknown option '" + args[i] + "'");
         std::string value;
@@ -85,6 +85,10 @@ ParsedOptions parseServerOptions(const std::vector<std::string>& args) {
             if (value.empty())
                 return failure("--document wants a file");
             options.documentPath = value;
+        } else if (name == "--signature") {
+            if (value.empty())
+                return failure("--signature wants a file");
+            options.signaturePath = value;
         } else if (name == "--files") {
             if (value.empty())
                 return failure("--files wants a folder");
@@ -121,6 +125,9 @@ std::string serverUsage() {
            "  --document FILE  JSON document answered to POST and GET /get_data.php (any query string).\n"
            "                   Read again at every request, so edits show at the launcher's next start;\n"
            "                   a document that cannot be read gives status 500. Required.\n"
+           "  --signature FILE the document's minisign signature, answered to GET /get_data.php.minisig\n"
+           "                   and read again at every request; 404 while it is missing.\n"
+           "                   Default: the document's name with .minisig appended\n"
            "  --files DIR      folder of game files served under the prefix, with Range support.\n"
            "                   Nothing outside DIR is ever served. Default: no files.\n"
            "  --prefix PATH    URL path under which DIR is served. Default: /files/\n"

@@ -14,11 +14,15 @@ struct ServerOptions {
     std::string bindAddress = "127.0.0.1";
     int port = defaultServerPort; // 0: the system picks a free port
     std::string documentPath;     // answered to get_data.php, re-read at each request
+    std::string signaturePath;    // answered to get_data.php.minisig, likewise; empty: "<documentPath>.minisig"
     std::string filesDir;         // empty: no game files are served
     std::string filesPrefix = "/files/";
     int delayMs = 0;    // wait before each file response starts
     int rateKiBps = 0;  // file body throttle in KiB per second; 0: as fast as possible
     bool quiet = false; // no line per request
+    // How long a request head (request line and headers) may take from its first byte; then the connection closes.
+    // Not an option of the command line: the tests shorten it.
+    int headTimeMs = 10 * 1000;
 };
 
 /// The outcome of reading the command line: run with the options, print the usage, or stop with `message`.

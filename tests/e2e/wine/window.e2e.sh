@@ -4,6 +4,7 @@
 source "$(dirname "$0")/winelib.sh"
 source "$SRC/tests/e2e/window_use.sh"
 start_x
+start_busy
 install_standins
 check_window_use
 note "window under Wine: links, music spot, texts, drag and close"

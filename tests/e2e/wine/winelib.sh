@@ -23,6 +23,13 @@ WINESERVER=$(dirname "$(readlink -f "$WINE64")")/wineserver64
 # No: a Yes/No box has no Cancel for Escape.
 LAUNCH_WITH=(env WINEDEBUG=trace+msgbox "$WINE64")
 
+# plant_program NAME: a Windows program in the game folder (the game's stand-in under another name) that creates
+# $WORK/planted-ran when it runs.
+plant_program() {
+    cp "$GAME_STANDIN" "$GAME/$1"
+    export VARNHOLD_GAME_RECORD="Z:${WORK//\//\\}\\planted-ran"
+}
+
 # The texts of the boxes shown so far, one per line, in order.
 box_texts() {
     sed -n 's/.*trace:msgbox:MSGBOX_OnInit L"\(.*\)"\r\{0,1\}$/\1/p' "$WORK/launcher.out"

@@ -55,6 +55,25 @@ TEST_F(FileSystemLinuxTest, LinksAreResolvedLexicallyButFollowedForFolders) {
     EXPECT_FALSE(IsDirectory("dangling"));
 }
 
+TEST_F(FileSystemLinuxTest, ResolveLinksFollowsEveryLinkByReadingIt) {
+    fs::create_directories("real/deep");
+    fs::create_directory_symlink("real", "relative");             // relative to its own folder
+    fs::create_symlink(m_root + "/real/deep", "real/absolute");   // a full path, inside a linked folder
+    fs::create_symlink("../gone/realmlist.wtf", "real/dangling"); // leads to nothing yet
+    fs::create_symlink("loop-b", "loop-a");
+    fs::create_symlink("loop-a", "loop-b");
+    fs::create_symlink("//host/share", "share");
+
+    EXPECT_EQ(platform::ResolveLinks("relative/absolute/x.txt"), m_root + "/real/deep/x.txt");
+    EXPECT_EQ(platform::ResolveLinks("relative\\absolute\\"), m_root + "/real/deep/");
+    EXPECT_EQ(platform::ResolveLinks("relative/dangling"), m_root + "/gone/realmlist.wtf");
+    EXPECT_EQ(platform::ResolveLinks("missing/name"), m_root + "/missing/name");
+    EXPECT_EQ(platform::ResolveLinks("relative/../x"), m_root + "/x") << "\"..\" is lexical, as in FullPath";
+    EXPECT_EQ(platform::ResolveLinks("loop-a/x"), "");
+    EXPECT_EQ(platform::ResolveLinks("share/x"), "");
+    EXPECT_EQ(platform::ResolveLinks(""), "");
+}
+
 TEST_F(FileSystemLinuxTest, CurrentFolderOfAnyDepthOrNone) {
     // A deep current folder beyond the first buffer getcwd is given.
     const std::string name(200, 'n');

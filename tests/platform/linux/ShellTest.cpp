@@ -1,4 +1,4 @@
-// OpenTarget with stand-in xdg-open and wine programs first on PATH that record how they were started.
+// OpenTarget and OpenAddress with stand-in xdg-open and wine programs first on PATH that record how they were started.
 #include "platform/Shell.hpp"
 #include "platform/FileSystem.hpp"
 
@@ -170,7 +170,7 @@ TEST_F(ShellTest, AddressesGoToTheDesktopOpenerAsOneArgument) {
                                       "discord://discord.gg/varnhold", "http://127.0.0.1:8642/news"}) {
         SCOPED_TRACE(address);
         forget("xdg-open");
-        ASSERT_TRUE(platform::OpenTarget(address));
+        ASSERT_TRUE(platform::OpenAddress(address));
         EXPECT_EQ(argumentsOf("xdg-open"), Arguments{address});
     }
     EXPECT_FALSE(fs::exists(m_log + "/wine.done"));
@@ -186,7 +186,26 @@ TEST_F(ShellTest, NothingStartsForAnEmptyOrMissingTarget) {
 
     // Without an opener on PATH nothing can be started either.
     fs::remove(m_bin + "/xdg-open");
-    EXPECT_FALSE(platform::OpenTarget("https://example.org/"));
+    EXPECT_FALSE(platform::OpenAddress("https://example.org/"));
+}
+
+TEST_F(ShellTest, AnAddressNeverOpensAFileAndAFileNeverAnAddress) {
+    // A download or an unpacked archive may plant a program under an address's spelling.
+    const std::string record = m_log + "/planted";
+    for (const char* name : {"www.varnhold.com", "guide.desktop"})
+        writeExecutable(m_game + "/" + name, recordingScript(record, "echo"));
+    fs::create_directories("https:/varnhold.example");
+    writeExecutable("https:/varnhold.example/vote", recordingScript(record, "echo"));
+
+    EXPECT_FALSE(platform::OpenAddress("www.varnhold.com")) << "no scheme: not an address";
+    EXPECT_FALSE(platform::OpenAddress("guide.desktop"));
+    ASSERT_TRUE(platform::OpenAddress("https://varnhold.example/vote"));
+    EXPECT_EQ(argumentsOf("xdg-open"), Arguments{"https://varnhold.example/vote"});
+
+    forget("xdg-open");
+    EXPECT_FALSE(platform::OpenTarget("http://www.varnhold.com")) << "no such file";
+    EXPECT_FALSE(argumentsOf("xdg-open", 300ms));
+    EXPECT_FALSE(fs::exists(record + ".done")) << "a planted program ran";
 }
 
 TEST_F(ShellTest, WindowsProgramsRunThroughWineWhenItIsInstalled) {
@@ -248,7 +267,7 @@ TEST_F(ShellTest, DoesNotWaitForAnOpenerThatBlocks) {
     // xdg-open may run a viewer in the foreground until it is closed.
     installStandIn("xdg-open", "/bin/sleep 5\n");
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(platform::OpenTarget("https://example.org/"));
+    ASSERT_TRUE(platform::OpenAddress("https://example.org/"));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed, 1s);
     EXPECT_TRUE(argumentsOf("xdg-open")) << "the opener ran";

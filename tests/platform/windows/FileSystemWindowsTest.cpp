@@ -3,17 +3,21 @@
 #include "platform/AppDataFolder.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/UserCacheFolder.hpp"
+#include "platform/windows/ReparsePoint.hpp"
 
 #include "support/Environment.hpp"
 #include "support/TempFolder.hpp"
+#include "support/windows/Junction.hpp"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #undef CreateDirectory // the launcher's own, not the Windows macro
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -50,6 +54,50 @@ TEST_F(FileSystemWindowsTest, DriveLettersAndForwardSlashes) {
     EXPECT_EQ(FullPath("\\\\server\\share\\Wow.exe"), "//server/share/Wow.exe");
     EXPECT_TRUE(IsInsideFolder("C:\\Games\\Wow.exe", "C:\\"));
     EXPECT_FALSE(IsInsideFolder("D:\\Games\\Wow.exe", "C:\\"));
+}
+
+TEST_F(FileSystemWindowsTest, LinksAreReadFromTheirReparseData) {
+    using platform::detail::LinkLook;
+    using testing_support::reparseData;
+    const struct {
+        std::vector<unsigned char> data;
+        LinkLook::Kind kind;
+        std::string target;
+    } cases[] = {
+        {reparseData(L"\\??\\C:\\Users\\me\\Documents", false), LinkLook::Kind::Link, "C:/Users/me/Documents"},
+        {reparseData(L"\\??\\UNC\\host\\share", true), LinkLook::Kind::Link, "//host/share"},
+        {reparseData(L"..\\shared\\realmlist.wtf", true, true), LinkLook::Kind::Link, "../shared/realmlist.wtf"},
+        {reparseData(L"\\Shared", true, true), LinkLook::Kind::Link, "D:/Shared"},
+        {reparseData(L"\\??\\Volume{0b1c}\\", false), LinkLook::Kind::Unreadable, ""},
+    };
+    for (const auto& c : cases) {
+        const LinkLook look = platform::detail::linkOfReparseData(c.data, "D:/Games/WTF/realmlist.wtf");
+        EXPECT_EQ(look.kind, c.kind) << c.target;
+        EXPECT_EQ(look.target, c.target);
+    }
+    // Data cut short says nothing; a reparse point of another kind (a file kept in the cloud) is a file like any
+    // other.
+    std::vector<unsigned char> cut = reparseData(L"\\??\\C:\\x", false);
+    cut.resize(18);
+    EXPECT_EQ(platform::detail::linkOfReparseData(cut, "C:/x").kind, LinkLook::Kind::Unreadable);
+    std::vector<unsigned char> cloud = reparseData(L"x", false);
+    const DWORD cloudTag = 0x9000001A;
+    std::memcpy(cloud.data(), &cloudTag, sizeof cloudTag);
+    EXPECT_EQ(platform::detail::linkOfReparseData(cloud, "C:/x").kind, LinkLook::Kind::NotALink);
+}
+
+TEST_F(FileSystemWindowsTest, ResolveLinksFollowsJunctionsByReadingThem) {
+    const TempFolder outside("varnhold-outside");
+    const std::string target = fs::canonical(outside.path()).generic_string();
+    if (!testing_support::makeJunction("Data", outside.path()) && GetLastError() == ERROR_NOT_SUPPORTED)
+        GTEST_SKIP() << "this system makes no junctions (Wine 8)";
+    ASSERT_TRUE(fs::is_directory("Data"));
+    fs::create_directory("real");
+    ASSERT_TRUE(testing_support::makeJunction("real/back", m_root + "/real")) << GetLastError();
+
+    EXPECT_EQ(platform::ResolveLinks("Data\\enUS\\realmlist.wtf"), target + "/enUS/realmlist.wtf");
+    EXPECT_EQ(platform::ResolveLinks("real/back/back/x"), m_root + "/real/x");
+    EXPECT_EQ(platform::ResolveLinks("missing\\name"), m_root + "/missing/name");
 }
 
 TEST_F(FileSystemWindowsTest, NamesThatDifferInCaseAreOneFile) {

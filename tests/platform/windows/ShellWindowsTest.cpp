@@ -1,5 +1,5 @@
-// OpenTarget through the Windows shell, with copies of this test program standing in for the game and for the
-// handler of a web address scheme; each copy records the folder it runs in and its arguments.
+// OpenTarget and OpenAddress through the Windows shell, with copies of this test program standing in for the game and
+// for the handler of a web address scheme; each copy records the folder it runs in and its arguments.
 #include "platform/FileSystem.hpp"
 #include "platform/Shell.hpp"
 
@@ -132,7 +132,7 @@ TEST_F(ShellWindowsTest, AddressesGoToTheirHandlerWhole) {
     ASSERT_GT(registered, 0);
 
     const std::string address = "varnhold-test://discord.gg/varnhold?x=1&y=2";
-    ASSERT_TRUE(platform::OpenTarget(address));
+    ASSERT_TRUE(platform::OpenAddress(address));
     const auto lines = recorded(m_record);
     ASSERT_TRUE(lines);
     ASSERT_EQ(lines->size(), 2u);
@@ -144,6 +144,15 @@ TEST_F(ShellWindowsTest, NothingStartsForAnEmptyOrMissingTarget) {
     EXPECT_FALSE(platform::OpenTarget("missing.exe"));
     EXPECT_FALSE(platform::OpenTarget(platform::FullPath("Bin\\missing.exe")));
     EXPECT_FALSE(fs::exists(m_record));
+}
+
+TEST_F(ShellWindowsTest, AnAddressNeverOpensAFile) {
+    // A ".com" program planted under a web host's name: the shell would run it for "www.varnhold.com".
+    fs::copy_file(thisProgram(), m_game / "www.varnhold.com");
+    EXPECT_FALSE(platform::OpenAddress("www.varnhold.com")) << "no scheme: not an address";
+    EXPECT_FALSE(platform::OpenTarget("http://www.varnhold.com")) << "no such file";
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_FALSE(fs::exists(m_record)) << "the planted program ran";
 }
 
 } // namespace

@@ -40,6 +40,22 @@ TEST_F(RealmlistTest, ALinkStaysALinkAndItsTargetIsWritten) {
     EXPECT_EQ(std::distance(fs::directory_iterator("shared"), fs::directory_iterator{}), 1);
 }
 
+TEST_F(RealmlistTest, ALinkOutOfTheGameFolderIsReplacedByAFile) {
+    m_outside.write("realmlist.wtf", "theirs");
+    fs::create_directory("WTF");
+    fs::create_symlink(m_outside.path() / "realmlist.wtf", "WTF/realmlist.wtf");
+    EXPECT_EQ(write("set realmlist new"), RealmlistWrite::Written);
+    EXPECT_FALSE(fs::is_symlink("WTF/realmlist.wtf"));
+    EXPECT_EQ(readFile("WTF/realmlist.wtf"), "set realmlist new");
+    EXPECT_EQ(readFile(m_outside.path() / "realmlist.wtf"), "theirs");
+
+    // A folder that leads out: nothing is written there at all.
+    fs::remove_all("WTF");
+    fs::create_directory_symlink(m_outside.path(), "WTF");
+    EXPECT_NE(write("set realmlist new"), RealmlistWrite::Written);
+    EXPECT_EQ(readFile(m_outside.path() / "realmlist.wtf"), "theirs");
+}
+
 TEST_F(RealmlistTest, NoExistingNameBesideItIsOpened) {
     // A link planted under a temporary name must not lead the write to another file.
     m_folder.write("victim.txt", "untouched");
@@ -49,6 +65,23 @@ TEST_F(RealmlistTest, NoExistingNameBesideItIsOpened) {
     EXPECT_EQ(readFile("victim.txt"), "untouched");
     EXPECT_EQ(readFile("WTF/realmlist.wtf"), "set realmlist new");
     EXPECT_EQ(othersInFolder(), 1u) << "only the planted link";
+}
+
+TEST_F(GamePreparationTest, LinksNeverLeadPlayOutOfTheGameFolder) {
+    m_outside.write("Documents/thesis.odt", "mine");
+    m_outside.write("Documents/notes.txt", "mine");
+    const fs::path documents = m_outside.path() / "Documents";
+    fs::create_directory_symlink(documents, "Data");
+    fs::create_directory("cache");
+    fs::create_directory_symlink(documents, "cache/WDB");
+    fs::create_symlink(documents / "notes.txt", "notes-link.txt");
+
+    Launcher launcher(m_folder.path().string());
+    launcher.prepareGame({"Data/thesis.odt", "notes-link.txt"});
+    EXPECT_EQ(readFile(documents / "thesis.odt"), "mine") << "a removal through a folder link";
+    EXPECT_EQ(readFile(documents / "notes.txt"), "mine") << "a listed link goes as a link";
+    EXPECT_FALSE(fs::exists(fs::symlink_status("notes-link.txt")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status("cache"))) << "the link inside the cache went as a link";
 }
 
 // A cache that cannot be removed whole (here: a locked subfolder) must not stop the later steps.
