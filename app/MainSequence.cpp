@@ -117,6 +117,7 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     if (!checkGameFolder(launcher, services))
         return std::nullopt;
 
+    launcher.setConnections(document.connections);
     launcher.startFileSync(document.files);
 
     // Only the full path matters here: the game may well arrive with the downloads. What Play starts lies inside
