@@ -3,6 +3,7 @@
 #include "sync/Downloader.hpp"
 
 #include "net/BuildConfig.hpp"
+#include "platform/Crypto.hpp"
 #include "sync/ResumeRecord.hpp"
 
 #include "support/LocalServer.hpp"
@@ -285,9 +286,10 @@ protected:
         return std::exchange(m_bigRequests, {});
     }
 
-    DownloadResult fetchBig(Downloader& downloader, const std::string& name = "file.bin") {
+    DownloadResult fetchBig(Downloader& downloader, const std::string& name = "file.bin",
+                            const std::string& sha256 = {}) {
         return downloader.fetch(
-            DownloadRequest{url("/big") + "?1", target(name), true, url("/big"), md5Hex(m_big), m_big.size()});
+            DownloadRequest{url("/big") + "?1", target(name), true, url("/big"), md5Hex(m_big), m_big.size(), sha256});
     }
 
     std::uint64_t partialSize() const {
@@ -579,8 +581,12 @@ TEST_F(DownloaderTest, ALargeFileComesInPiecesSideBySideAndResumesEachPieceFromI
     DownloadOptions four;
     four.connections = 4;
     Downloader downloader(m_stop, four);
-    const DownloadResult whole = fetchBig(downloader);
+    platform::Sha256Digest digest;
+    ASSERT_TRUE(digest.update(m_big.data(), m_big.size()));
+    const std::string sha256 = digest.hex();
+    const DownloadResult whole = fetchBig(downloader, "file.bin", sha256);
     ASSERT_TRUE(whole) << whole.toString();
+    EXPECT_EQ(whole.sha256, sha256) << "both digests follow the pieces";
     EXPECT_EQ(readFile(target()), m_big);
     std::vector<std::string> asked = bigRequests();
     EXPECT_GE(asked.size(), 3u) << "one request and pieces beside it";
@@ -615,6 +621,10 @@ TEST_F(DownloaderTest, ALargeFileComesInPiecesSideBySideAndResumesEachPieceFromI
         EXPECT_GE(std::stoull(request.substr(6, dash - 6)), mib) << request;
         EXPECT_LT(std::stoull(request.substr(dash + 1)), 4 * mib) << request;
     }
+
+    // Pieces with the listed MD5 but another SHA-256 never take the target's name, nor stay to be gone on from.
+    const DownloadResult planted = fetchBig(downloader, "planted.bin", std::string(64, 'a'));
+    EXPECT_EQ(planted.error, DownloadError::ChecksumMismatch) << planted.toString();
     EXPECT_EQ(folderContents(), (std::vector<std::string>{"file.bin", "other.bin"}));
 }
 
