@@ -12,10 +12,11 @@ std::vector<std::string> FlushToDisk(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         const std::wstring full = detail::systemPath(path);
         // Write access is what FlushFileBuffers asks for; the sharing lets a reader or the game keep the file open.
-        const detail::UniqueHandle file(
-            full.empty() ? INVALID_HANDLE_VALUE
-                         : CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const detail::UniqueHandle file(full.empty()
+                                            ? INVALID_HANDLE_VALUE
+                                            : CreateFileW(full.c_str(), GENERIC_WRITE,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file || GetFileType(file.get()) != FILE_TYPE_DISK || FlushFileBuffers(file.get()) == 0)
             failed.push_back(path);
     }
