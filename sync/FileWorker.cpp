@@ -170,6 +170,8 @@ void Launcher::saveVerificationCache() {
         platform::Print("Could not write the verification cache %s\n", m_verified.file().c_str());
 }
 
+namespace {
+
 // Two names of one file on a system that ignores letter case are one target: their downloads must not share a
 // partial file. Elsewhere this only makes two downloads wait for each other.
 std::string targetKey(const std::string& fullPath) {
@@ -178,6 +180,8 @@ std::string targetKey(const std::string& fullPath) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return key;
 }
+
+} // namespace
 
 class Launcher::FileWalk {
 public:
