@@ -50,6 +50,9 @@ constexpr std::uint64_t piecesFrom = 4 * 1024 * 1024;
 constexpr std::uint64_t minPiece = 1024 * 1024;
 constexpr std::uint64_t maxPiece = 64 * 1024 * 1024;
 constexpr std::uint64_t piecesPerConnection = 4;
+// At the end of a file a free connection takes half of the piece with the most still to come, down to pieces of
+// this size: over a lossy line the last connection still going can be far slower than a fresh one.
+constexpr std::uint64_t minSplit = 256 * 1024;
 // How often a file in pieces writes down how far each piece has come: a kill loses what came since, at most this
 // long or this many bytes (on a fast line the bytes come first).
 constexpr std::chrono::seconds recordSaveInterval{1};
@@ -406,7 +409,7 @@ bool FileDownload::widen() {
             largest = i;
         }
     }
-    if (!largest || most < 2 * minPiece)
+    if (!largest || most < 2 * minSplit)
         return false;
     ResumePiece& shrunk = m_pieces[*largest].span;
     const std::uint64_t middle = shrunk.end - most / 2;
