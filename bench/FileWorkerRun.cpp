@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
     std::optional<bench_support::StartTimes> times;
     {
         const bench_support::QuietOutput quiet;
-        times = bench_support::timeStart(game, *entries, runLimit, VerificationCache::fileFor(game.string()),
-                                         connections);
+        times =
+            bench_support::timeStart(game, *entries, runLimit, VerificationCache::fileFor(game.string()), connections);
     }
     if (!times) {
         std::printf("the file worker did not get to \"Ready to Play\"\n");
