@@ -1,21 +1,19 @@
-// Links on Windows: a symbolic link for a file, a junction (a mount-point reparse point) for a folder, made with
-// the request "mklink /J" sends. Wine (8.0 on the build machines) answers CreateSymbolicLinkW with success but
-// makes nothing, and refuses junctions; it shows a Unix symbolic link to a folder as a reparse point, as Windows
-// shows a junction, but one to a file as a plain file, and its own calls remove what a link leads to. Under Wine
-// links are therefore made and removed by the system's ln and rm, which Wine starts like any program.
+// Links on Windows: a symbolic link for a file, a junction (a mount-point reparse point, made as "mklink /J" makes
+// it: support/windows/Junction) for a folder. Wine (8.0 on the build machines) answers CreateSymbolicLinkW with
+// success but makes nothing, and refuses junctions; it shows a Unix symbolic link to a folder as a reparse point, as
+// Windows shows a junction, but one to a file as a plain file, and its own calls remove what a link leads to. Under
+// Wine links are therefore made and removed by the system's ln and rm, which Wine starts like any program.
 #include "support/Links.hpp"
+
+#include "support/windows/Junction.hpp"
 
 #include "platform/windows/SystemPath.hpp"
 #include "platform/windows/UniqueHandle.hpp"
 #include "platform/windows/WideText.hpp"
 
 #include <windows.h>
-#include <winioctl.h>
 
-#include <cstddef>
-#include <cstring>
 #include <optional>
-#include <vector>
 
 namespace testing_support {
 
@@ -23,18 +21,6 @@ namespace {
 
 using platform::detail::fullWidePath;
 
-// The mount-point form of REPARSE_DATA_BUFFER, which mingw-w64's user-mode headers lack.
-struct MountPointHeader {
-    DWORD reparseTag;
-    WORD reparseDataLength;
-    WORD reserved;
-    WORD substituteNameOffset;
-    WORD substituteNameLength;
-    WORD printNameOffset;
-    WORD printNameLength;
-};
-// What follows the tag and the two lengths: the names' offsets and lengths, then the names.
-constexpr std::size_t mountPointFields = 4 * sizeof(WORD);
 constexpr DWORD unixProgramTime = 10000; // ms
 constexpr DWORD unixPollInterval = 20;
 
@@ -92,40 +78,6 @@ bool unixLink(const std::wstring& target, const std::wstring& link) {
            runUnixProgram(L"Z:\\bin\\ln", "-s " + quoted(*from) + " " + quoted(*to), [&] { return isLink(link); });
 }
 
-bool setMountPoint(const std::wstring& printName, const std::wstring& linkPath) {
-    const std::wstring substituteName = L"\\??\\" + printName;
-    const platform::detail::UniqueHandle folder(CreateFileW(linkPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                                            nullptr));
-    // Both names, each ended by a NUL that the lengths leave out.
-    const std::size_t substituteBytes = substituteName.size() * sizeof(wchar_t);
-    const std::size_t printBytes = printName.size() * sizeof(wchar_t);
-    const std::size_t namesBytes = substituteBytes + printBytes + 2 * sizeof(wchar_t);
-    std::vector<char> buffer(sizeof(MountPointHeader) + namesBytes, '\0');
-    MountPointHeader header{};
-    header.reparseTag = IO_REPARSE_TAG_MOUNT_POINT;
-    header.reparseDataLength = static_cast<WORD>(mountPointFields + namesBytes);
-    header.substituteNameOffset = 0;
-    header.substituteNameLength = static_cast<WORD>(substituteBytes);
-    header.printNameOffset = static_cast<WORD>(substituteBytes + sizeof(wchar_t));
-    header.printNameLength = static_cast<WORD>(printBytes);
-    std::memcpy(buffer.data(), &header, sizeof header);
-    std::memcpy(buffer.data() + sizeof header, substituteName.data(), substituteBytes);
-    std::memcpy(buffer.data() + sizeof header + header.printNameOffset, printName.data(), printBytes);
-    DWORD returned = 0;
-    return folder && DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
-                                     static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr) != 0;
-}
-
-bool makeJunction(const std::wstring& printName, const std::wstring& linkPath) {
-    if (CreateDirectoryW(linkPath.c_str(), nullptr) == 0)
-        return false;
-    if (setMountPoint(printName, linkPath))
-        return true;
-    RemoveDirectoryW(linkPath.c_str()); // the plain folder made for it, so that ln can take the name
-    return false;
-}
-
 } // namespace
 
 bool makeFileLink(const std::string& target, const std::string& link) {
@@ -145,7 +97,10 @@ bool makeFileLink(const std::string& target, const std::string& link) {
 bool makeFolderLink(const std::string& target, const std::string& link) {
     const std::wstring targetPath = fullWidePath(target);
     const std::wstring linkPath = fullWidePath(link);
-    return makeJunction(targetPath, linkPath) || unixLink(targetPath, linkPath);
+    if (makeJunction(linkPath, targetPath))
+        return true;
+    RemoveDirectoryW(linkPath.c_str()); // the plain folder made for it, so that ln can take the name
+    return unixLink(targetPath, linkPath);
 }
 
 bool removeLink(const std::string& link) {
