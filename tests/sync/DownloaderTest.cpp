@@ -189,7 +189,14 @@ protected:
                 res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(end - 1) + "/" +
                                                     std::to_string(m_big.size()));
             }
-            res.set_content(m_big.substr(first, end - first), "application/octet-stream");
+            // Paced, 64 KiB a millisecond or slower: a fast enough client would take the whole file on its first
+            // connection before any piece could start beside it.
+            res.set_content_provider(end - first, "application/octet-stream",
+                                     [this, first](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                                         return sink.write(m_big.data() + first + offset,
+                                                           std::min<std::size_t>(length, 64 * 1024));
+                                     });
         });
         // The library's default closes a connection after 5 requests, which would hide a client's reuse.
         server.set_keep_alive_max_count(100);
