@@ -65,34 +65,44 @@ std::string serverAddress() {
     return ServerBaseAddress();
 }
 
-std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& services, const std::string& address,
-                                      const SigningPolicy& signing) {
+StartupResult runStartup(Launcher& launcher, const Services& services, const std::string& address,
+                         const SigningPolicy& signing, int ownVersion) {
     std::optional<ServerReply> reply =
         fetchServerReply(address, {}, signing.required ? SignatureFetch::Yes : SignatureFetch::No);
     if (!reply) {
         // Given up because the launcher is being closed: nothing to tell anyone.
         if (platform::CloseRequested())
-            return std::nullopt;
+            return {};
         // The language is not known yet, so both texts, English first.
         services.showError(message::serverUnreachableEnglish);
         services.showError(message::serverUnreachableFinglish);
-        return std::nullopt;
+        return {};
     }
     DocumentTrust trust;
     if (signing.required) {
         // The signature is checked on the bytes as they came, before the parser or anything else sees them.
         trust = verifyServerDocument(reply->body, reply->signature, signing, std::chrono::system_clock::now());
         if (platform::CloseRequested())
-            return std::nullopt;
+            return {};
         if (!trust.verified()) {
             platform::Print("The server's document was refused: %s\n", trust.toString().c_str());
             services.showError(message::documentNotVerified);
-            return std::nullopt;
+            return {};
         }
         platform::Print("The server's document is %s\n", trust.toString().c_str());
     }
     JsonValue serverData = JsonValue::parse(reply->body);
     const ServerDocument document = readServerDocument(serverData, trust.verified());
+    launcher.setLanguage(document.language);
+
+    // A newer launcher is taken before this one starts anything that the new one would start again.
+    if (services.updateLauncher) {
+        const UpdateOutcome update = services.updateLauncher(launcher, document.launcherUpdate, trust, ownVersion);
+        if (update == UpdateOutcome::HandedOver)
+            return {.plan = std::nullopt, .handedOver = true};
+        if (platform::CloseRequested())
+            return {};
+    }
 
     launcher.startMusicDownload(document.music.URL, document.music.location, document.music.checksum);
 
@@ -100,10 +110,9 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     StartupPlan plan;
     plan.play.removals = document.removals;
 
-    launcher.setLanguage(document.language);
     const Language language = launcher.language();
 
-    if (document.version > LauncherVersion) {
+    if (document.version > ownVersion) {
         services.showError(launcherTooOldText(language, document));
         // A web page only: a file of that name may be one the music download has just put in the game folder.
         if (const std::optional<std::string> page = openableAddress(document.launcherLocation, AddressUse::WebPage))
@@ -111,11 +120,11 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
         else
             platform::Print("New launcher's address not opened, it is no web address: %s\n",
                             document.launcherLocation.c_str());
-        return std::nullopt;
+        return {};
     }
 
     if (!checkGameFolder(launcher, services))
-        return std::nullopt;
+        return {};
 
     launcher.setConnections(document.connections);
     launcher.startFileSync(document.files);
@@ -130,20 +139,35 @@ std::optional<StartupPlan> runStartup(Launcher& launcher, const Services& servic
     plan.languageCode = document.languageCode;
     plan.links = openableLinks(document.links);
     plan.trust = std::move(trust);
-    return plan;
+    return {.plan = std::move(plan)};
 }
 
-int runLauncher(std::span<const std::string_view> signingKeys) {
+int runLauncher(const LaunchOptions& options) {
+    platform::Print("Launcher version %d\n", options.version);
+    UpdateTrial trial(options.updateTrial, options.version);
     Launcher launcher;
     launcher.setVerificationCache(VerificationCache::fileFor(launcher.gameFolder()), fullCheckRequested());
-    const Services services = Services::platform();
+    Services services = Services::platform();
+    // A new build on trial has shown itself with its first box as well as with its window.
+    services.showError = [&trial, show = services.showError](std::string_view text) {
+        trial.shown();
+        show(text);
+    };
+    services.askYesNo = [&trial, ask = services.askYesNo](std::string_view caption, std::string_view text) {
+        trial.shown();
+        return ask(caption, text);
+    };
+    // The build on trial leaves the files of the update it is part of alone.
+    if (trial.onTrial())
+        services.updateLauncher = nullptr;
     const std::string address = serverAddress();
-    const SigningPolicy signing = SigningPolicy::fromKeyLines(signingKeys, seenSerialFile(address));
+    const SigningPolicy signing = SigningPolicy::fromKeyLines(options.signingKeys, seenSerialFile(address));
 
-    std::optional<StartupPlan> plan = runStartup(launcher, services, address, signing);
+    StartupResult startup = runStartup(launcher, services, address, signing, options.version);
     // A close asked for during start-up ends the run as a close of the window would.
-    if (platform::CloseRequested())
+    if (platform::CloseRequested() || startup.handedOver)
         return EXIT_SUCCESS;
+    std::optional<StartupPlan>& plan = startup.plan;
     if (!plan)
         return EXIT_FAILURE;
 
@@ -156,6 +180,7 @@ int runLauncher(std::span<const std::string_view> signingKeys) {
     LauncherScene scene(launcher.language());
     scene.createWindow();
     display.reset();
+    trial.shown();
     scene.setLanguageCode(plan->languageCode);
     scene.setAnnouncement(plan->announcement);
     for (const std::string& line : plan->realmLines)

@@ -2,6 +2,7 @@
 #include "app/ServerDocument.hpp"
 
 #include "net/JsonText.hpp"
+#include "platform/RunningProgram.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -87,6 +88,19 @@ std::vector<std::string> readRealmLines(JsonValue& realms) {
     return lines;
 }
 
+LauncherUpdate readLauncherUpdate(JsonValue& update) {
+    LauncherUpdate offer;
+    offer.version = update["version"].asInt();
+    JsonValue& program = update[platform::SystemName()];
+    offer.program.URL = program["URL"].asText();
+    offer.program.size = readSize(program["size"]);
+    // Tools print digests in either case; the launcher's own is lower case.
+    offer.program.sha256 = program["sha256"].asText();
+    std::transform(offer.program.sha256.begin(), offer.program.sha256.end(), offer.program.sha256.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return offer;
+}
+
 LinkAddresses readLinks(JsonValue& serverData) {
     JsonValue& links = serverData["links"];
     LinkAddresses addresses;
@@ -126,6 +140,7 @@ ServerDocument readServerDocument(JsonValue& serverData, bool signedDocument) {
     document.language = document.languageCode == "fa" ? Language::Finglish : Language::English;
     document.version = serverData["version"].asInt();
     document.launcherLocation = serverData["launcher_location"].asText();
+    document.launcherUpdate = readLauncherUpdate(serverData["launcher_update"]);
     document.execute = serverData["execute"].asText();
     document.announcement = decodeJsonText(serverData["announce"].asText());
     document.realmLines = readRealmLines(serverData["realms"]);

@@ -6,6 +6,7 @@
 #include "sync/Downloader.hpp"
 #include "sync/FileEntry.hpp"
 #include "sync/Language.hpp"
+#include "sync/ProgramRelease.hpp"
 #include "ui/LinkAddresses.hpp"
 
 #include <cstdint>
@@ -16,6 +17,12 @@ struct MusicSource {
     std::string URL;
     std::string location;
     std::string checksum;
+};
+
+/// "launcher_update": a newer launcher, acted on only when the document's signature verified.
+struct LauncherUpdate {
+    std::int32_t version = 0; // "version"
+    ProgramRelease program;   // the entry for this OS, "windows" or "linux"; the SHA-256 in lower case
 };
 
 /// Everything the launcher takes from the server's document. The texts a person reads (announcement, realm names)
@@ -31,6 +38,7 @@ struct ServerDocument {
     Language language = Language::English;       // Finglish exactly when "lang" is "fa"
     std::int32_t version = 0;                    // "version": the newest launcher version
     std::string launcherLocation;                // "launcher_location": where the new launcher lies
+    LauncherUpdate launcherUpdate;               // "launcher_update"
     std::string execute;                         // "execute": what Play starts, relative to the game folder
     std::string announcement;                    // "announce"
     std::vector<std::string> realmLines;         // "realms": name, ": ", then "Online" or "Offline"

@@ -1,4 +1,4 @@
-// Binds the services to the platform layer.
+// Binds the services to the platform layer and to the update of the running program.
 #include "app/Services.hpp"
 
 #include "platform/Dialogs.hpp"
@@ -12,5 +12,6 @@ Services Services::platform() {
     };
     services.openTarget = [](const std::string& target) { return platform::OpenTarget(target); };
     services.openAddress = [](const std::string& address) { return platform::OpenAddress(address); };
+    services.updateLauncher = ::updateLauncher;
     return services;
 }

@@ -505,12 +505,14 @@ private:
 
 void Launcher::fileWorker(std::vector<FileEntry> files) {
     // The music's partial download is listed too: its worker may be appending to it right now, and until it has
-    // the server's answer it has no record to show for it.
+    // the server's answer it has no record to show for it. So is a newer launcher's, which the next start goes on
+    // with.
     std::vector<FileEntry> listed = files;
     listed.push_back(musicFile());
     std::vector<std::string> inUse;
     if (!m_musicWorkerDone && !listed.back().location.empty())
         inUse.push_back(platform::FullPath(listed.back().location));
+    listed.push_back(programFile());
     RemoveStalePartialDownloads(m_gameFolder, listed, inUse);
     std::vector<Step> plan = planSteps(files, fullGameDownload(),
                                        [this](const std::string& location) { return insideGameFolder(location); });

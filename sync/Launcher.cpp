@@ -1,4 +1,4 @@
-// The launcher's shared state: construction, the status line, starting and stopping the two workers.
+// The launcher's shared state: construction, the status line, starting and stopping the workers.
 #include "sync/Launcher.hpp"
 
 #include "platform/Diagnostics.hpp"
@@ -171,11 +171,14 @@ const TextPair* failureText(SyncFailure failure) noexcept {
 
 void Launcher::stopWorkers() {
     m_stop = true;
+    m_programStop = true;
     stopMusic();
     if (m_musicThread.joinable())
         m_musicThread.join();
     if (m_fileThread.joinable())
         m_fileThread.join();
+    if (m_programThread.joinable())
+        m_programThread.join();
     // The music worker may have started the track between the first stop and its end.
     stopMusic();
 }

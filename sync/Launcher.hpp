@@ -1,7 +1,7 @@
-// The launcher's shared state: the status line the window shows, the music, the realm list and the two workers.
-// Everything the workers and the main thread share lives here, behind the mutex or in atomics. The member
-// functions are defined in five files, one per group below: Launcher.cpp (state, starting and stopping),
-// MusicWorker.cpp, FileWorker.cpp, DiskRoom.cpp and GamePreparation.cpp.
+// The launcher's shared state: the status line the window shows, the music, the realm list, the two workers and the
+// download of a newer launcher. Everything the workers and the main thread share lives here, behind the mutex or in
+// atomics. The member functions are defined in six files, one per group below: Launcher.cpp (state, starting and
+// stopping), MusicWorker.cpp, FileWorker.cpp, DiskRoom.cpp, GamePreparation.cpp and ProgramDownload.cpp.
 #pragma once
 
 #include "sync/Backoff.hpp"
@@ -13,6 +13,7 @@
 #include "sync/GamePreparation.hpp"
 #include "sync/Language.hpp"
 #include "sync/MusicPlayer.hpp"
+#include "sync/ProgramRelease.hpp"
 #include "sync/StopFlag.hpp"
 #include "sync/VerificationCache.hpp"
 
@@ -48,6 +49,9 @@ inline constexpr TextPair unreachable{"Failed: no connection", "Khata: ertebat n
 inline constexpr TextPair checksumMismatch{"Failed: wrong checksum", "Khata: checksum ghalat"};
 inline constexpr TextPair diskFull{"Paused: disk full", "Motevaghef: disk por"};
 inline constexpr TextPair cannotWrite{"Failed: cannot write", "Khata: zakhire nashod"};
+// While a newer launcher comes in and while it starts in this one's place.
+inline constexpr TextPair updating{"Updating the launcher ...", "Launcher dar hale update ast ..."};
+inline constexpr TextPair startingUpdate{"Starting the new launcher ...", "Launcher jadid dar hale ejra ast ..."};
 } // namespace status
 
 /// The folder part of a full file path ("." for a bare name).
@@ -129,6 +133,14 @@ public:
     /// Removes "cache", shows "Preparing the game", deletes `removals` in order, writes the realm list.
     void prepareGame(const std::vector<std::string>& removals);
 
+    // sync/ProgramDownload.cpp: a newer launcher program, fetched before anything else starts.
+    /// Starts the update worker: `release` into `target`, resumed from an earlier start's part, kept only when its
+    /// size and SHA-256 match. The progress shows as the file worker's does. Returns at once.
+    void startProgramDownload(ProgramRelease release, std::string target);
+    [[nodiscard]] ProgramDownload programDownload() const noexcept { return m_programDownload.load(); }
+    /// Stops the update worker (a part downloaded stays for the next start) and waits for it.
+    void stopProgramDownload();
+
 private:
     // sync/Launcher.cpp
     /// True when `location` names a place inside the game folder.
@@ -164,6 +176,11 @@ private:
                                       const std::string& sha256);
     void saveVerificationCache();
 
+    // sync/ProgramDownload.cpp
+    void programWorker(ProgramRelease release, std::string target);
+    /// The newer launcher program as a list entry (empty before startProgramDownload).
+    [[nodiscard]] FileEntry programFile() const;
+
     // sync/DiskRoom.cpp
     /// Shows the disk-full box (once per run, when `report` is to the player) and sleeps until `folder` has
     /// `bytesShort` more bytes free than now, looking again every few seconds; false when stopped first.
@@ -185,9 +202,11 @@ private:
     /// The music's location and checksum, as a list entry (empty before startMusicDownload).
     [[nodiscard]] FileEntry musicFile() const;
 
-    mutable std::mutex m_mutex; // guards m_statusText, m_musicPath, m_musicFile, m_realmlistTarget, m_realmlistText
+    // guards m_statusText, m_musicPath, m_musicFile, m_programFile, m_realmlistTarget, m_realmlistText
+    mutable std::mutex m_mutex;
     std::string m_statusText;
     FileEntry m_musicFile;
+    FileEntry m_programFile;
     std::string m_musicPath;
     std::string m_realmlistTarget;
     std::string m_realmlistText;
@@ -209,7 +228,11 @@ private:
     std::atomic<bool> m_musicWorkerDone{false};
     std::atomic<bool> m_diskFullShown{false}; // the disk-full box is shown once per run, by whichever worker is first
     StopFlag m_stop{false};
+    // The update worker's transfer stops at m_stop too, and when the player closes the update window.
+    StopFlag m_programStop{false};
+    std::atomic<ProgramDownload> m_programDownload{ProgramDownload::Idle};
 
     std::thread m_musicThread;
     std::thread m_fileThread;
+    std::thread m_programThread;
 };

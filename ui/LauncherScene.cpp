@@ -4,6 +4,7 @@
 #include "platform/CloseRequests.hpp"
 #include "platform/Diagnostics.hpp"
 #include "sync/Launcher.hpp"
+#include "ui/WindowNumber.hpp"
 
 #include <SFML/Window/Mouse.hpp>
 
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <type_traits>
 
 namespace {
 
@@ -31,13 +31,6 @@ constexpr float hotSpotSize = 30.f;
 constexpr std::array cursorActivatingImages{ui::playNormal,   ui::registerNormal, ui::discordNormal,
                                             ui::donateNormal, ui::recruitNormal,  ui::websiteNormal,
                                             ui::guideNormal,  ui::unstuckNormal,  ui::voteNormal};
-
-template <typename Handle> unsigned long long handleNumber(Handle handle) {
-    if constexpr (std::is_pointer_v<Handle>)
-        return reinterpret_cast<std::uintptr_t>(handle);
-    else
-        return static_cast<unsigned long long>(handle);
-}
 
 assets::ImageSet imageSet(Language language) {
     return language == Language::Finglish ? assets::ImageSet::Finglish : assets::ImageSet::English;
@@ -166,13 +159,13 @@ sf::RenderWindow& LauncherScene::createWindow(float displayScale) {
     if (onDesktop != placed)
         m_window->setPosition(onDesktop);
     m_native = std::make_unique<platform::NativeWindow>(
-        static_cast<std::uintptr_t>(handleNumber(m_window->getSystemHandle())));
+        static_cast<std::uintptr_t>(windowNumber(m_window->getSystemHandle())));
 
     m_closeArea = {size.x - hotSpotFromRight, closeSpotTop, hotSpotSize, hotSpotSize};
     m_musicArea = {size.x - hotSpotFromRight, musicSpotTop, hotSpotSize, hotSpotSize};
     m_minimiseArea = {size.x - hotSpotFromRight, minimiseSpotTop, hotSpotSize, hotSpotSize};
 
-    platform::Print("window: %llu\n", handleNumber(m_window->getSystemHandle()));
+    platform::Print("window: %llu\n", windowNumber(m_window->getSystemHandle()));
     return *m_window;
 }
 

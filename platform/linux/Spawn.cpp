@@ -79,10 +79,12 @@ std::optional<pid_t> spawnProgram(const std::vector<std::string>& argv, SpawnSty
         return std::nullopt;
     }
     const FileActions actions(&actionsStorage);
-    // stdio first, then everything above it closed, so that the launcher's sockets and files stay its own.
+    // stdio first, then everything above it closed, so that the launcher's sockets and files stay its own. A
+    // successor writes where the launcher wrote, so its lines reach the same terminal or log.
     for (const int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         const int flags = descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY;
-        if (posix_spawn_file_actions_addopen(actions.get(), descriptor, "/dev/null", flags, 0) != 0) {
+        if (style != SpawnStyle::Successor &&
+            posix_spawn_file_actions_addopen(actions.get(), descriptor, "/dev/null", flags, 0) != 0) {
             return std::nullopt;
         }
     }

@@ -16,8 +16,9 @@ namespace platform::detail {
 
 /// How a started program stands to the launcher.
 enum class SpawnStyle {
-    Waited,   ///< The caller waits for it (a dialog): standard streams to /dev/null, same session.
-    Detached, ///< Runs on its own (a game, a browser): standard streams to /dev/null, its own session.
+    Waited,    ///< The caller waits for it (a dialog): standard streams to /dev/null, same session.
+    Detached,  ///< Runs on its own (a game, a browser): standard streams to /dev/null, its own session.
+    Successor, ///< Takes over from the launcher (its newer build): standard streams shared, same session.
 };
 
 /// Starts `argv` (argv[0] is looked up on PATH) in the current folder. Only descriptors 0, 1 and 2 reach the child.

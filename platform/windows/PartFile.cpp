@@ -1,6 +1,7 @@
 // The Windows calls behind PartFile: exclusive creation, handles, WriteFile, FlushFileBuffers and MoveFileExW.
 #include "platform/PartFile.hpp"
 
+#include "platform/windows/MoveOver.hpp"
 #include "platform/windows/SystemPath.hpp"
 #include "platform/windows/UniqueHandle.hpp"
 #include "platform/windows/WideText.hpp"
@@ -11,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <thread>
 
 namespace platform {
 
@@ -19,8 +19,7 @@ namespace {
 
 // A virus scanner or an indexer often holds a freshly written target for a moment; the game holds its files for
 // as long as it runs, which no pause outlasts, so the wait stays short and the caller's retry takes over.
-constexpr int maxRenameRetries = 10;
-constexpr std::chrono::milliseconds renameRetryPause{100};
+constexpr std::chrono::milliseconds renamePatience{1000};
 // WriteFile counts in 32 bits.
 constexpr std::size_t maxWriteSize = std::size_t{1} << 30;
 
@@ -64,10 +63,6 @@ constexpr DWORD diskQuotaExceeded = 1295;
 
 bool isOutOfSpace(DWORD code) {
     return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == diskQuotaExceeded;
-}
-
-bool isTransientRenameError(DWORD code) {
-    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
 }
 
 // Clears what stands under the partial name `systemPath` when it is no file (a download never leaves one): an
@@ -280,20 +275,11 @@ bool PartFile::closeFile() {
 }
 
 bool PartFile::renameOverTarget() {
-    const std::wstring from = detail::systemPath(m_path);
-    const std::wstring to = detail::systemPath(m_target);
-    for (int attempt = 0;; ++attempt) {
-        // WRITE_THROUGH: the call returns once the rename is on disk, not merely in the cache.
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-            return true;
-        }
-        const DWORD code = GetLastError();
-        if (!isTransientRenameError(code) || attempt == maxRenameRetries) {
-            m_error = osError("cannot rename to", m_target, code);
-            return false;
-        }
-        std::this_thread::sleep_for(renameRetryPause);
-    }
+    const DWORD code = detail::moveOver(detail::systemPath(m_path), detail::systemPath(m_target), renamePatience);
+    if (code == 0)
+        return true;
+    m_error = osError("cannot rename to", m_target, code);
+    return false;
 }
 
 } // namespace platform

@@ -1,6 +1,8 @@
 // Reading the server document: mistyped and missing keys, "location" arrays, "lang", realms.
 #include "app/ServerDocument.hpp"
 
+#include "platform/RunningProgram.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -166,6 +168,18 @@ TEST(ServerDocumentTest, LinksAndDiscordFromTheirOwnPlaces) {
     EXPECT_EQ(document.links.guide, "g");
     EXPECT_EQ(document.links.donate, "");
     EXPECT_EQ(document.links.discord, "d") << "discord is read from the top level";
+}
+
+TEST(ServerDocumentTest, LauncherUpdateTakesThisSystemsEntry) {
+    const std::string other = std::string(platform::SystemName()) == "linux" ? "windows" : "linux";
+    const ServerDocument document =
+        read(R"({"launcher_update": {"version": 4, ")" + other + R"(": {"URL": "http://h.example/other"}, ")" +
+             platform::SystemName() + R"(": {"URL": "http://h.example/new", "size": 1234, "sha256": "ABCdef"}}})");
+    EXPECT_EQ(document.launcherUpdate.version, 4);
+    EXPECT_EQ(document.launcherUpdate.program, (ProgramRelease{"http://h.example/new", 1234, "abcdef"}))
+        << "this system's entry, the digest in lower case";
+    EXPECT_EQ(read(R"({"launcher_update": "4"})").launcherUpdate.version, 0);
+    EXPECT_EQ(read("{}").launcherUpdate.program, ProgramRelease{});
 }
 
 TEST(ServerDocumentTest, HostOfAddresses) {

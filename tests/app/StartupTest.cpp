@@ -9,12 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/RunningProgram.hpp"
+
 #include <atomic>
 #include <filesystem>
 #include <set>
 
 using namespace testing_support;
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -54,6 +57,12 @@ protected:
             m_calls.push_back({"open", "", target});
             return true;
         };
+        s.updateLauncher = [this](Launcher&, const LauncherUpdate& offer, const DocumentTrust&, int ownVersion) {
+            // Called at every start; only a start with an offer is worth recording.
+            if (offer.version != 0)
+                m_calls.push_back({"update", std::to_string(ownVersion), offer.program.URL});
+            return m_updateOutcome;
+        };
         s.openAddress = [this](const std::string& address) {
             m_calls.push_back({"address", "", address});
             return true;
@@ -61,7 +70,7 @@ protected:
         return s;
     }
 
-    std::optional<StartupPlan> start(Launcher& launcher) { return runStartup(launcher, services(), m_server.base()); }
+    StartupResult start(Launcher& launcher) { return runStartup(launcher, services(), m_server.base()); }
 
     TempFolder m_folder;
     CurrentFolderGuard m_inFolder{m_folder.path()};
@@ -70,13 +79,13 @@ protected:
     std::string m_signature;
     std::vector<Call> m_calls;
     bool m_answerYes = false;
+    UpdateOutcome m_updateOutcome = UpdateOutcome::NotTaken;
 };
 
 TEST_F(StartupTest, UnreachableServerShowsBothBoxesEnglishFirst) {
     Launcher launcher(m_folder.path().string());
     EXPECT_EQ(launcher.statusText(), "Sabr konin ...") << "the language is Finglish until the server says otherwise";
-    const auto plan = runStartup(launcher, services(), "http://127.0.0.1:1/");
-    EXPECT_FALSE(plan.has_value());
+    EXPECT_FALSE(runStartup(launcher, services(), "http://127.0.0.1:1/").plan.has_value());
     ASSERT_EQ(m_calls.size(), 2u);
     EXPECT_EQ(m_calls[0].kind, "error");
     EXPECT_EQ(m_calls[0].text.rfind("Unable connect to the launcher server, Check your internet connection!\n", 0), 0u);
@@ -88,11 +97,43 @@ TEST_F(StartupTest, NewerServerVersionStopsAndOpensTheNewLauncher) {
     serveDocument(R"({"version": 4, "launcher_location": "https://varnhold.example/new.zip"})");
     m_folder.write("Wow.exe", "");
     Launcher launcher(m_folder.path().string());
-    EXPECT_FALSE(start(launcher).has_value());
+    EXPECT_FALSE(start(launcher).plan.has_value());
     ASSERT_EQ(m_calls.size(), 2u);
     EXPECT_EQ(m_calls[0].text, "Your launcher version is too old please download a new launcher from our website.");
     EXPECT_EQ(m_calls[1].kind, "address");
     EXPECT_EQ(m_calls[1].text, "https://varnhold.example/new.zip");
+}
+
+TEST_F(StartupTest, AnUpdateComesFirstAndAFailedOneLeavesTheVersionCheckAsItWas) {
+    m_folder.write("Wow.exe", "");
+    serveDocument(R"({"version": 4, "launcher_location": "https://varnhold.example/new.zip",
+                      "music": {"URL": "http://127.0.0.1:1/music.ogg", "location": "music.ogg"},
+                      "launcher_update": {"version": 4, "linux": {"URL": "http://h.example/l"},
+                                          "windows": {"URL": "http://h.example/w"}}})");
+    const std::string url =
+        std::string(platform::SystemName()) == "linux" ? "http://h.example/l" : "http://h.example/w";
+    {
+        m_updateOutcome = UpdateOutcome::HandedOver;
+        Launcher launcher(m_folder.path().string());
+        const StartupResult result = start(launcher);
+        EXPECT_TRUE(result.handedOver);
+        EXPECT_FALSE(result.plan.has_value());
+        ASSERT_EQ(m_calls.size(), 1u) << "no box after a hand-over";
+        EXPECT_EQ(m_calls[0].kind, "update");
+        EXPECT_EQ(m_calls[0].caption, "3");
+        EXPECT_EQ(m_calls[0].text, url);
+        EXPECT_TRUE(launcher.waitForMusicWorker(0ms)) << "nothing of this launcher started before the update";
+    }
+    for (const UpdateOutcome outcome : {UpdateOutcome::Failed, UpdateOutcome::Cancelled, UpdateOutcome::NotTaken}) {
+        m_calls.clear();
+        m_updateOutcome = outcome;
+        Launcher launcher(m_folder.path().string());
+        const StartupResult result = start(launcher);
+        EXPECT_FALSE(result.handedOver);
+        ASSERT_EQ(m_calls.size(), 3u);
+        EXPECT_EQ(m_calls[1].text, "Your launcher version is too old please download a new launcher from our website.");
+        EXPECT_EQ(m_calls[2].text, "https://varnhold.example/new.zip");
+    }
 }
 
 TEST_F(StartupTest, ANewLauncherLocationThatIsNoWebAddressIsNeverOpened) {
@@ -106,7 +147,7 @@ TEST_F(StartupTest, ANewLauncherLocationThatIsNoWebAddressIsNeverOpened) {
                  m_server.base() + R"(update.sh", "location": "update.sh", "checksum": ""}})";
     m_folder.write("Wow.exe", "");
     Launcher launcher(m_folder.path().string());
-    EXPECT_FALSE(start(launcher).has_value());
+    EXPECT_FALSE(start(launcher).plan.has_value());
     EXPECT_TRUE(launcher.waitForMusicWorker(std::chrono::seconds(10)));
     EXPECT_TRUE(fs::exists(m_folder.path() / "update.sh"));
     ASSERT_EQ(m_calls.size(), 1u) << m_calls.back().kind << " " << m_calls.back().text;
@@ -124,7 +165,7 @@ TEST_F(StartupTest, VersionsThatPass) {
         m_folder.write("Wow.exe", "");
         Launcher launcher(m_folder.path().string());
         m_calls.clear();
-        EXPECT_TRUE(runStartup(launcher, services(), server.base()).has_value()) << version;
+        EXPECT_TRUE(runStartup(launcher, services(), server.base()).plan.has_value()) << version;
         EXPECT_TRUE(m_calls.empty()) << version << ": " << m_calls.front().text;
     }
 }
@@ -139,7 +180,7 @@ TEST_F(StartupTest, OutsideTheGameFolderAsksAndNoEndsTheRun) {
     serveDocument("{}");
     m_document = R"({"lang": "fa", "files": [{"URL": ")" + m_server.base() + R"(a.bin", "location": "a.bin"}]})";
     Launcher launcher(m_folder.path().string());
-    EXPECT_FALSE(start(launcher).has_value());
+    EXPECT_FALSE(start(launcher).plan.has_value());
     ASSERT_EQ(m_calls.size(), 2u);
     EXPECT_EQ(m_calls[0].text, "Lotfan, Launcher ro toye poshe bazi berizid va bad ejra konid.");
     EXPECT_EQ(m_calls[1].kind, "question");
@@ -156,7 +197,7 @@ TEST_F(StartupTest, YesTurnsTheFullDownloadOn) {
     serveDocument(R"({"lang": "en"})");
     m_answerYes = true;
     Launcher launcher(m_folder.path().string());
-    const auto plan = start(launcher);
+    const auto plan = start(launcher).plan;
     ASSERT_TRUE(plan.has_value());
     ASSERT_EQ(m_calls.size(), 2u);
     EXPECT_EQ(m_calls[1].text, "Do you want download the game (16.6 GB)? ");
@@ -180,7 +221,7 @@ TEST_F(StartupTest, PlanCarriesWhatTheWindowAndPlayNeed) {
         "discord": "discord://discord.gg/varnhold"
     })");
     Launcher launcher(m_folder.path().string());
-    const auto plan = start(launcher);
+    const auto plan = start(launcher).plan;
     ASSERT_TRUE(plan.has_value());
     EXPECT_TRUE(m_calls.empty());
     EXPECT_EQ(launcher.language(), Language::Finglish);
@@ -207,7 +248,7 @@ TEST_F(StartupTest, GameCopiedFromWindowsIsFoundInAnyLetterCase) {
     m_folder.write("BIN/Client.EXE", "");
     serveDocument(R"({"execute": "bin\\client.exe"})");
     Launcher launcher(m_folder.path().string());
-    const auto plan = start(launcher);
+    const auto plan = start(launcher).plan;
     ASSERT_TRUE(plan.has_value());
     EXPECT_TRUE(m_calls.empty()) << "asked to download the game beside " << m_calls.front().text;
     EXPECT_FALSE(launcher.fullGameDownload());
@@ -226,7 +267,7 @@ TEST_F(StartupTest, PathsOfTheDocumentStayInsideTheGameFolder) {
         "realmlist_locations": ["\\\\127.0.0.1\\share\\", ")" +
                   outside.path().generic_string() + R"(/", "./"]})");
     Launcher launcher(m_folder.path().string());
-    const auto plan = start(launcher);
+    const auto plan = start(launcher).plan;
     ASSERT_TRUE(plan.has_value());
     EXPECT_EQ(plan->play.launchTarget, "") << "Play has nothing to start";
     EXPECT_EQ(launcher.realmlistTarget(), m_folder.path().generic_string() + "/realmlist.wtf");
@@ -237,7 +278,7 @@ TEST_F(StartupTest, RealmlistEntryWithoutSeparatorIsGluedToTheFolderName) {
     fs::create_directories(m_folder.path() / "WTF");
     serveDocument(R"({"realmlist_locations": ["WTF"], "realmlist": "x"})");
     Launcher launcher(m_folder.path().string());
-    ASSERT_TRUE(start(launcher).has_value());
+    ASSERT_TRUE(start(launcher).plan.has_value());
     EXPECT_EQ(launcher.realmlistTarget(), (m_folder.path() / "WTFrealmlist.wtf").generic_string());
 }
 
@@ -245,7 +286,7 @@ TEST_F(StartupTest, EmptyDocumentReachesTheWindowWithNothingToDo) {
     m_folder.write("Wow.exe", "");
     serveDocument("{}");
     Launcher launcher(m_folder.path().string());
-    const auto plan = start(launcher);
+    const auto plan = start(launcher).plan;
     ASSERT_TRUE(plan.has_value());
     EXPECT_TRUE(m_calls.empty());
     EXPECT_EQ(launcher.language(), Language::English);
@@ -279,7 +320,7 @@ protected:
     }
 
     std::optional<StartupPlan> start(Launcher& launcher) {
-        return runStartup(launcher, services(), m_server.base(), m_signing);
+        return runStartup(launcher, services(), m_server.base(), m_signing).plan;
     }
 
     TempFolder m_cache;

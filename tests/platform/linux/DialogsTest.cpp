@@ -3,6 +3,7 @@
 #include "platform/linux/MessageBoxWindow.hpp"
 #include "platform/linux/Spawn.hpp"
 #include "support/PrivateDisplay.hpp"
+#include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -80,12 +81,7 @@ private:
     std::map<std::string, std::optional<std::string>> m_saved;
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::readFile;
 
 // The test program's own X server, started at first use and shared by every test: SFML keeps its connection to
 // the first display it opens until the process ends, so the server must outlive every test. It ends with the

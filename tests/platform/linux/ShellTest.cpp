@@ -1,6 +1,7 @@
 // OpenTarget and OpenAddress with stand-in xdg-open and wine programs first on PATH that record how they were started.
 #include "platform/Shell.hpp"
 #include "platform/FileSystem.hpp"
+#include "support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -55,12 +56,7 @@ const bool fdProbeRan = [] {
     _exit(0);
 }();
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::readFile;
 
 bool waitForFile(const std::string& path, std::chrono::milliseconds timeout = startTimeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
