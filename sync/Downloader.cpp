@@ -134,7 +134,7 @@ Downloader::FileId Downloader::start(const DownloadRequest& request, ProgressHoo
     }
     const std::string& address = request.address.empty() ? request.url : request.address;
     auto file = std::make_unique<FileDownload>(request, std::move(hook), m_options, m_stop, engine.multi.get(),
-                                               !engine.noRanges.contains(address));
+                                               m_options.pieces && !engine.noRanges.contains(address));
     FileDownload& started = *file;
     engine.files.emplace(id, std::move(file));
     started.begin();

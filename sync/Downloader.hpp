@@ -46,6 +46,9 @@ struct DownloadOptions {
     std::string caFile; // certificates to trust instead of the system's store; empty in the launcher
     /// Connections to one server at most (1 to maxConnections). Over HTTP/2 one connection carries many files.
     unsigned connections = defaultConnections;
+    /// A large file from a server that serves byte ranges may come in pieces side by side; false keeps every file
+    /// one stream from its first byte to its last.
+    bool pieces = true;
 };
 
 /// How far one file's download has come. `done` counts the file's bytes in hand, a resumed part included, so it

@@ -102,7 +102,10 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
     expectDownload(entry);
     beginDownload(entry, programTransfer);
 
-    Downloader downloader(m_programStop);
+    // One stream, as the update window shows it: the program is a few megabytes, fetched once.
+    DownloadOptions options;
+    options.pieces = false;
+    Downloader downloader(m_programStop, options);
     downloader.setProgressHook(
         [this](const TransferProgress& progress) { reportTransfer(programTransfer, progress.done, progress.total); });
     Backoff backoff(m_retryFirst, m_retryCap);
