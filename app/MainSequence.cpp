@@ -126,6 +126,7 @@ StartupResult runStartup(Launcher& launcher, const Services& services, const std
     if (!checkGameFolder(launcher, services))
         return {};
 
+    launcher.setConnections(document.connections);
     launcher.startFileSync(document.files);
 
     // Only the full path matters here: the game may well arrive with the downloads. What Play starts lies inside

@@ -116,6 +116,14 @@ LinkAddresses readLinks(JsonValue& serverData) {
     return addresses;
 }
 
+// "connections": a community may lower it for a small server or raise it for a far one. A number above the most is
+// taken as the most, which is what the admin asked for as far as it goes; anything else is no choice at all.
+unsigned readConnections(const JsonValue& connections) {
+    if (connections.type() != JsonType::Integral || connections.asInt() < 1)
+        return DownloadOptions::defaultConnections;
+    return static_cast<unsigned>(std::min<std::int64_t>(connections.asInt(), DownloadOptions::maxConnections));
+}
+
 } // namespace
 
 ServerDocument readServerDocument(JsonValue& serverData, bool signedDocument) {
@@ -137,6 +145,7 @@ ServerDocument readServerDocument(JsonValue& serverData, bool signedDocument) {
     document.announcement = decodeJsonText(serverData["announce"].asText());
     document.realmLines = readRealmLines(serverData["realms"]);
     document.links = readLinks(serverData);
+    document.connections = readConnections(serverData["connections"]);
     return document;
 }
 

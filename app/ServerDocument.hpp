@@ -3,6 +3,7 @@
 #pragma once
 
 #include "net/JsonValue.hpp"
+#include "sync/Downloader.hpp"
 #include "sync/FileEntry.hpp"
 #include "sync/Language.hpp"
 #include "sync/ProgramRelease.hpp"
@@ -42,6 +43,8 @@ struct ServerDocument {
     std::string announcement;                    // "announce"
     std::vector<std::string> realmLines;         // "realms": name, ": ", then "Online" or "Offline"
     LinkAddresses links;                         // "links" and the top-level "discord"
+    /// "connections": how many the file worker opens to the server at most, 1 to DownloadOptions::maxConnections.
+    unsigned connections = DownloadOptions::defaultConnections;
 };
 
 /// Reads every key of `serverData`. The lookups add the absent keys to it as nulls, which nothing else sees. A file's

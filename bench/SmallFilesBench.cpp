@@ -15,7 +15,7 @@ namespace {
 constexpr int fileCount = 2000;
 constexpr std::size_t fileSize = 32 * 1024;
 constexpr int rounds = 3;
-constexpr double targetRatio = 1.2;
+constexpr double targetRatio = 1.0;
 
 } // namespace
 

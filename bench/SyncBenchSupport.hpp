@@ -68,7 +68,8 @@ struct StartTimes {
 inline std::optional<StartTimes> timeStart(const std::filesystem::path& gameFolder,
                                            const std::vector<FileEntry>& entries,
                                            std::chrono::milliseconds limit = std::chrono::minutes{10},
-                                           const std::string& cacheFile = {}) {
+                                           const std::string& cacheFile = {},
+                                           unsigned connections = DownloadOptions::defaultConnections) {
     using Clock = std::chrono::steady_clock;
     constexpr std::chrono::milliseconds playPoll{5}; // as often as the Launcher's own waits look
     std::filesystem::current_path(gameFolder);
@@ -78,6 +79,7 @@ inline std::optional<StartTimes> timeStart(const std::filesystem::path& gameFold
     launcher.setLanguage(Language::English);
     if (!cacheFile.empty())
         launcher.setVerificationCache(cacheFile, false);
+    launcher.setConnections(connections);
     launcher.startFileSync(entries);
     // Play is raised before the worker is done, never after.
     while (!launcher.canPlay() && !launcher.waitUntilAllDone(playPoll) && Clock::now() < deadline) {

@@ -15,8 +15,8 @@
 #   mixed        200 required files of 32 KiB and 20 optional of 20 MiB, server on BBR: when Play unlocks
 #
 # Settings (environment): CLIENTS, the clients to run (default "launcher curl curl-parallel aria2c"; the workloads
-# take those that apply), PARALLEL (curl's --parallel-max and aria2c's -j, default 16), BUILD (default <repo>/build),
-# and the link's own (see bench/emulated-link.sh).
+# take those that apply), PARALLEL (curl's --parallel-max, aria2c's -j, the launcher's "connections"; default
+# 16), BUILD (default <repo>/build), and the link's own (see bench/emulated-link.sh).
 set -euo pipefail
 bench_dir=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=bench/emulated-link.sh
@@ -118,7 +118,7 @@ run_client() { # sums command...
 # The launcher's file worker over a list: "play ready" in its own seconds, less the start-up with an empty list.
 run_launcher() { # list sums
     rm -rf "$LINK_DIR/cache"
-    [ -n "$(run_client "$2" env XDG_CACHE_HOME="$LINK_DIR/cache" "$runner" "$1" "$LINK_DIR/out")" ] || return 0
+    [ -n "$(run_client "$2" env XDG_CACHE_HOME="$LINK_DIR/cache" "$runner" "$1" "$LINK_DIR/out" "$PARALLEL")" ] || return 0
     awk -v s="$startup" '$1 == "play" { p = $2 } $1 == "ready" { r = $2 } END { printf "%.2f %.2f", p - s, r - s }' \
         "$LINK_DIR/client.log"
 }

@@ -2,6 +2,7 @@
 // bookkeeping live here for every OS; the backends hold only the calls into their OS.
 #include "platform/PartFile.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string_view>
@@ -60,6 +61,7 @@ std::optional<PartFile> PartFile::resume(const std::string& target, std::string&
     }
     PartFile file(target, std::move(path), std::move(handle));
     file.m_size = size;
+    file.m_appendAt = size;
     file.m_keep = true;
     return file;
 }
@@ -114,6 +116,7 @@ bool PartFile::restart() {
         return false;
     }
     m_size = 0;
+    m_appendAt = 0;
     return true;
 }
 
@@ -130,19 +133,31 @@ bool PartFile::append(const char* data, std::size_t size) {
     if (!isOpen()) {
         return false;
     }
-    m_size += size;
     // Large blocks go straight to the file; small ones are gathered so the disk sees few, large writes.
     if (m_used + size > bufferSize && !flush()) {
         return false;
     }
     if (size >= bufferSize) {
-        return writeAll(data, size);
+        if (!writeAllAt(m_appendAt, data, size)) {
+            return false;
+        }
+        m_appendAt += size;
+    } else {
+        if (!m_buffer) {
+            m_buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+        }
+        std::memcpy(m_buffer.get() + m_used, data, size);
+        m_used += size;
     }
-    if (!m_buffer) {
-        m_buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+    m_size = std::max(m_size, m_appendAt + m_used);
+    return true;
+}
+
+bool PartFile::writeAt(std::uint64_t offset, const char* data, std::size_t size) {
+    if (!isOpen() || !flush() || !writeAllAt(offset, data, size)) {
+        return false;
     }
-    std::memcpy(m_buffer.get() + m_used, data, size);
-    m_used += size;
+    m_size = std::max(m_size, offset + size);
     return true;
 }
 
@@ -163,7 +178,14 @@ bool PartFile::commit() {
 bool PartFile::flush() {
     const std::size_t used = m_used;
     m_used = 0;
-    return writeAll(m_buffer.get(), used);
+    if (used == 0) {
+        return true;
+    }
+    if (!writeAllAt(m_appendAt, m_buffer.get(), used)) {
+        return false;
+    }
+    m_appendAt += used;
+    return true;
 }
 
 } // namespace platform

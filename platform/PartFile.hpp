@@ -58,8 +58,12 @@ public:
     /// Removes the temporary file unless it was committed.
     ~PartFile();
 
-    /// Buffers or writes `size` bytes; false (and the reason in error()) when the disk refused them.
+    /// Buffers or writes `size` bytes after what was appended so far; false (and the reason in error()) when the disk
+    /// refused them.
     [[nodiscard]] bool append(const char* data, std::size_t size);
+    /// Writes `size` bytes at `offset` at once (what append() buffered goes first), so that several pieces of one
+    /// file can arrive side by side; a gap before them reads as zeros. Not mixed with append() on one file.
+    [[nodiscard]] bool writeAt(std::uint64_t offset, const char* data, std::size_t size);
     /// Writes what is buffered, closes and renames over the target (as `ReplaceOptions` say); false (see error())
     /// when any step failed, and the target is then as it was.
     [[nodiscard]] bool commit();
@@ -68,7 +72,7 @@ public:
     /// Removes the file now, a resumable one included; nothing works afterwards.
     void discard();
 
-    /// Bytes in the file: what was there when it was opened and what was appended since.
+    /// Bytes in the file: what was there when it was opened and what was written since, up to the furthest write.
     [[nodiscard]] std::uint64_t size() const noexcept { return m_size; }
     /// True when the last failure was a full disk (or an exhausted quota), not some other fault.
     [[nodiscard]] bool outOfSpace() const noexcept { return m_outOfSpace; }
@@ -107,7 +111,8 @@ private:
     [[nodiscard]] static std::vector<FolderEntry> listFolder(const std::string& folder);
     static void removeFile(const std::string& path);
     [[nodiscard]] bool isOpen() const noexcept;
-    [[nodiscard]] bool writeAll(const char* data, std::size_t size);
+    /// Writes all of `data` at `offset`, whatever the file's position.
+    [[nodiscard]] bool writeAllAt(std::uint64_t offset, const char* data, std::size_t size);
     [[nodiscard]] bool truncateFile();
     [[nodiscard]] bool syncToDisk();
     [[nodiscard]] bool closeFile();
@@ -120,7 +125,8 @@ private:
     std::size_t m_used = 0;
     ReplaceOptions m_options;
     std::uint64_t m_size = 0;
-    bool m_keep = false; // a resumable file stays on disk when the object goes away
+    std::uint64_t m_appendAt = 0; // where the buffered bytes go: the end of what append() wrote
+    bool m_keep = false;          // a resumable file stays on disk when the object goes away
     bool m_committed = false;
     bool m_outOfSpace = false;
     std::string m_error;

@@ -57,6 +57,10 @@ void CheckAhead::run() {
 }
 
 std::optional<FileCheck> CheckAhead::await(std::size_t job) {
+    return await(job, std::chrono::milliseconds::max());
+}
+
+std::optional<FileCheck> CheckAhead::await(std::size_t job, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     if (job >= m_results.size())
         return std::nullopt;
@@ -65,10 +69,16 @@ std::optional<FileCheck> CheckAhead::await(std::size_t job) {
         lock.unlock();
         return m_stop ? std::nullopt : std::optional<FileCheck>(m_check(job));
     }
+    const bool forever = timeout == std::chrono::milliseconds::max();
+    const auto deadline =
+        forever ? std::chrono::steady_clock::time_point::max() : std::chrono::steady_clock::now() + timeout;
     while (!m_done[job]) {
-        if (m_stop)
+        const auto now = std::chrono::steady_clock::now();
+        if (m_stop || now >= deadline)
             return std::nullopt;
-        m_ready.wait_for(lock, stopPollInterval);
+        m_ready.wait_for(lock, forever
+                                   ? stopPollInterval
+                                   : std::min<std::chrono::steady_clock::duration>(stopPollInterval, deadline - now));
     }
     return m_results[job];
 }

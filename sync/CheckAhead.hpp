@@ -5,6 +5,7 @@
 #include "sync/FileDigest.hpp"
 #include "sync/StopFlag.hpp"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -33,6 +34,8 @@ public:
 
     /// Waits for the result of `job`; nullopt when `stop` was raised first.
     [[nodiscard]] std::optional<FileCheck> await(std::size_t job);
+    /// The same, waiting at most `timeout`: nullopt also when the result is not there by then.
+    [[nodiscard]] std::optional<FileCheck> await(std::size_t job, std::chrono::milliseconds timeout);
 
 private:
     void run();

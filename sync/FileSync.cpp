@@ -129,32 +129,27 @@ void EnsureParentFolder(const std::string& filePath) {
     }
 }
 
-SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
-                     const std::string& checksum, std::string& fullPath, Downloader& downloader,
-                     std::optional<std::uint64_t> size, const std::string& sha256) {
-    fullPath = platform::FullPath(location);
-    const std::string target = fullPath;
-    if (VerifyFile(target, checksum, sha256)) {
-        platform::Print("Files is OK \n");
-        return {};
-    }
+std::optional<DownloadRequest> PrepareDownload(const std::string& base, const std::string& path,
+                                               const std::string& target, const std::string& checksum,
+                                               std::optional<std::uint64_t> size, const std::string& sha256) {
     platform::Print("File Not exists %s\n", target.c_str());
     EnsureParentFolder(target);
     // A folder in the file's place is never replaced; asking the server first would only waste the transfer.
     if (platform::IsDirectory(target)) {
         platform::Print("Download failed: a folder stands where the file goes: %s\n", target.c_str());
-        return {SyncFailure::CannotWrite};
+        return std::nullopt;
     }
-
     // The number defeats caches between the player and the server; an address that already has a query gets
     // it as one more parameter, since a second '?' would corrupt the query the server expects.
     const std::string address = base + path;
     const char joiner = address.find('?') == std::string::npos ? '?' : '&';
     const std::string request = address + joiner + std::to_string(randomQueryNumber());
     platform::Print("Start Downloading ... %s\n", request.c_str());
+    return DownloadRequest{request, target, true, address, checksum, size, sha256};
+}
 
-    const DownloadResult downloaded =
-        downloader.fetch(DownloadRequest{request, target, true, address, checksum, size, sha256});
+SyncOutcome DownloadOutcome(const DownloadResult& downloaded, const std::string& target, const std::string& checksum,
+                            const std::string& sha256) {
     if (downloaded.resumedFrom > 0) {
         platform::Print("Resumed from byte %llu\n", static_cast<unsigned long long>(downloaded.resumedFrom));
     }
@@ -172,6 +167,21 @@ SyncOutcome SyncFile(const std::string& base, const std::string& path, const std
     platform::Print("%s %s\n", target.c_str(), md5Ok ? "MD5 OK!" : "MD5 FAIL!");
     const bool ok = md5Ok && CheckSha256(downloaded.sha256, sha256);
     return ok ? SyncOutcome{} : SyncOutcome{SyncFailure::ChecksumMismatch};
+}
+
+SyncOutcome SyncFile(const std::string& base, const std::string& path, const std::string& location,
+                     const std::string& checksum, std::string& fullPath, Downloader& downloader,
+                     std::optional<std::uint64_t> size, const std::string& sha256) {
+    fullPath = platform::FullPath(location);
+    const std::string target = fullPath;
+    if (VerifyFile(target, checksum, sha256)) {
+        platform::Print("Files is OK \n");
+        return {};
+    }
+    const std::optional<DownloadRequest> request = PrepareDownload(base, path, target, checksum, size, sha256);
+    if (!request)
+        return {SyncFailure::CannotWrite};
+    return DownloadOutcome(downloader.fetch(*request), target, checksum, sha256);
 }
 
 bool SyncFile(const std::string& base, const std::string& path, const std::string& location,

@@ -34,6 +34,17 @@ struct SyncOutcome {
     [[nodiscard]] explicit operator bool() const noexcept { return failure == SyncFailure::None; }
 };
 
+/// The download that brings the file at the full path `target` from base + path, with "?<random>" to defeat caches:
+/// the folders on the way are created, and the request printed ("File Not exists", "Start Downloading ...").
+/// Nullopt, with a line saying so, when a folder stands where the file goes: it is never replaced.
+[[nodiscard]] std::optional<DownloadRequest> PrepareDownload(const std::string& base, const std::string& path,
+                                                             const std::string& target, const std::string& checksum,
+                                                             std::optional<std::uint64_t> size,
+                                                             const std::string& sha256 = {});
+/// What a finished download of `target` means for the file, with its lines ("MD5 OK!", "Download failed: ...").
+[[nodiscard]] SyncOutcome DownloadOutcome(const DownloadResult& result, const std::string& target,
+                                          const std::string& checksum, const std::string& sha256 = {});
+
 /// Checks the file at `location` and downloads base + path + "?<random>" over it when it is missing or wrong,
 /// resuming what an earlier attempt or run left, with the MD5 taken from the bytes as they arrive.
 /// `fullPath` receives FullPath(location) first, whatever the outcome. Succeeds only when the file checks out, by its

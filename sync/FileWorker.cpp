@@ -1,18 +1,25 @@
 // The file worker: walks the sorted file list and brings each file into line with its checksum. The files are read
-// and hashed ahead of it on every core; the worker itself publishes the status, raises Play and downloads in the
-// list's order.
+// and hashed ahead of it on every core; the worker takes their results in the list's order, publishes the status,
+// and keeps several downloads in flight, started in the list's order, the optional ones only once every required
+// file is in place, which is when Play is raised.
 #include "sync/Launcher.hpp"
 
 #include "platform/Diagnostics.hpp"
+#include "platform/DurableFiles.hpp"
 #include "platform/FileFacts.hpp"
 #include "platform/FileSystem.hpp"
 #include "sync/FileMd5.hpp"
 #include "sync/FileSync.hpp"
 #include "sync/ResumeRecord.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -21,6 +28,8 @@ constexpr int failuresBeforeReason = 2;
 
 // A download written between two saves of the verification cache loses at most this much checking to a crash.
 constexpr std::chrono::seconds cacheSaveInterval{10};
+// The longest the walk sleeps between looks at its transfers, checks and retries: the stop flag is seen this soon.
+constexpr std::chrono::milliseconds walkSlice{100};
 
 // One step of the walk: an entry that is checked and downloaded by itself, then the entries after it that share
 // its URL and get copies of its file.
@@ -153,17 +162,358 @@ FileCheck Launcher::checkFile(const std::string& fullPath, const std::string& ch
 
 void Launcher::saveVerificationCache() {
     const std::lock_guard lock(m_verifiedMutex);
+    // The files recorded since the last save reach the disk first, all at once (one sync of the file system on
+    // Linux) rather than each download on its own; that is enough, since a file no record vouches for is read
+    // again at the next start, where bytes a power cut lost fail its checksum.
+    m_verified.forget(platform::FlushToDisk(m_verified.takeUnflushed()));
     if (!m_verified.save())
         platform::Print("Could not write the verification cache %s\n", m_verified.file().c_str());
 }
 
+namespace {
+
+// Two names of one file on a system that ignores letter case are one target: their downloads must not share a
+// partial file. Elsewhere this only makes two downloads wait for each other.
+std::string targetKey(const std::string& fullPath) {
+    std::string key = fullPath;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
+}
+
+} // namespace
+
+class Launcher::FileWalk {
+public:
+    FileWalk(Launcher& launcher, const std::vector<FileEntry>& files, const std::vector<Step>& plan, CheckAhead& checks)
+        : m_launcher(launcher), m_files(files), m_plan(plan), m_checks(checks), m_steps(plan.size()),
+          m_downloader(launcher.m_stop, options(launcher)) {
+        for (const Step& step : plan) {
+            if (!step.skipped && !step.refused && files[step.entry].required != 0)
+                ++m_requiredLeft;
+        }
+    }
+
+    /// Walks the whole list; false when stopped first.
+    bool run() {
+        auto lastSave = std::chrono::steady_clock::now();
+        for (;;) {
+            if (m_launcher.m_stop)
+                return false;
+            const bool transfers = m_downloader.active() > 0;
+            if (!advance(transfers || !m_retrying.empty() ? std::chrono::milliseconds(0) : walkSlice))
+                return false;
+            retryDue();
+            if (!startDownloads())
+                return false;
+            if (m_cursor == m_plan.size() && m_queue.empty() && m_retrying.empty() && m_downloader.active() == 0)
+                return true;
+            // What was checked so far survives a crash during a long download.
+            if (m_downloader.active() > 0 && std::chrono::steady_clock::now() - lastSave >= cacheSaveInterval) {
+                m_launcher.saveVerificationCache();
+                lastSave = std::chrono::steady_clock::now();
+            }
+            if (m_downloader.active() > 0) {
+                for (Downloader::Finished& finished : m_downloader.run(untilNextRetry())) {
+                    if (!ended(finished.id, finished.result))
+                        return false;
+                }
+            } else if (m_cursor == m_plan.size() || !m_retrying.empty()) {
+                std::this_thread::sleep_for(untilNextRetry());
+            }
+        }
+    }
+
+private:
+    struct StepState {
+        std::optional<Backoff> backoff; // from the first failure
+        std::string fullPath;
+        int failures = 0; // in a row
+        SyncFailure lastFailure = SyncFailure::None;
+        std::chrono::steady_clock::time_point retryAt;
+        bool counted = false; // in the download tally
+    };
+
+    static DownloadOptions options(const Launcher& launcher) {
+        DownloadOptions chosen;
+        chosen.connections = launcher.m_connections;
+        return chosen;
+    }
+
+    // Takes the checks' results in list order as far as they are there (waiting up to `wait` for the next one):
+    // valid files are done, the others queued for download.
+    bool advance(std::chrono::milliseconds wait) {
+        while (m_cursor < m_plan.size()) {
+            const Step& step = m_plan[m_cursor];
+            const FileEntry& entry = m_files[step.entry];
+            if (!m_printed) {
+                platform::Print("Check File %s\n", entry.URL.c_str());
+                m_printed = true;
+                if (!step.skipped && !reached(entry))
+                    return false;
+            }
+            if (step.skipped) {
+                next();
+                continue;
+            }
+            if (!m_launcher.locationAllowed(entry.location)) {
+                next();
+                continue;
+            }
+            StepState& state = m_steps[m_cursor];
+            state.fullPath = platform::FullPath(entry.location);
+            if (step.checkJob) {
+                const std::optional<FileCheck> check = m_checks.await(*step.checkJob, wait);
+                if (!check)
+                    return !m_launcher.m_stop.load(); // not there yet: the transfers go on meanwhile
+                if (reportCheck(*check, state.fullPath, entry)) {
+                    if (!done(m_cursor))
+                        return false;
+                    next();
+                    continue;
+                }
+            } else if (platform::ReadFileFacts(state.fullPath) &&
+                       VerifyFile(state.fullPath, entry.checksum, entry.sha256)) {
+                // A file with an empty checksum is fetched only when it is missing.
+                platform::Print("Files is OK \n");
+                if (!done(m_cursor))
+                    return false;
+                next();
+                continue;
+            }
+            m_queue.insert(m_cursor);
+            next();
+        }
+        return true;
+    }
+
+    void next() {
+        ++m_cursor;
+        m_printed = false;
+    }
+
+    // The list reaches `entry`: the room for the full game before its first file, the status as the list goes.
+    bool reached(const FileEntry& entry) {
+        if (entry.game_data == 1 && !m_gameDataRoomChecked) {
+            m_gameDataRoomChecked = true;
+            std::vector<FileEntry> gameFiles;
+            for (const Step& later : m_plan) {
+                if (!later.skipped && !later.refused && m_files[later.entry].game_data == 1)
+                    gameFiles.push_back(m_files[later.entry]);
+            }
+            if (!m_launcher.waitForGameDataRoom(gameFiles))
+                return false;
+        }
+        if (entry.required != 0) {
+            m_phase = entry.game_data == 1 ? &status::gameData : &status::requirements;
+        } else {
+            m_reachedOptional = true;
+        }
+        unlockPlayWhenReady();
+        refreshStatus();
+        return true;
+    }
+
+    // Every required entry stands before the first optional one: once the list has got there and the last
+    // required file is in place, Play may start.
+    void unlockPlayWhenReady() {
+        if (m_reachedOptional && m_requiredLeft == 0 && !m_launcher.m_canPlay) {
+            m_launcher.m_canPlay = true;
+            m_phase = &status::additional;
+        }
+    }
+
+    void refreshStatus() {
+        const TextPair* reason = m_failing.empty() ? nullptr : failureText(m_steps[m_failing.back()].lastFailure);
+        if (reason)
+            m_launcher.setStatus(*reason);
+        else if (m_phase)
+            m_launcher.setStatus(*m_phase);
+    }
+
+    // Retries whose pause is over go back in the queue, in their place in the list.
+    void retryDue() {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = m_retrying.begin(); it != m_retrying.end();) {
+            if (m_steps[*it].retryAt <= now) {
+                m_queue.insert(*it);
+                it = m_retrying.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    [[nodiscard]] std::chrono::milliseconds untilNextRetry() const {
+        auto wait = walkSlice;
+        const auto now = std::chrono::steady_clock::now();
+        for (const std::size_t index : m_retrying) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_steps[index].retryAt - now);
+            wait = std::clamp(left, std::chrono::milliseconds(1), wait);
+        }
+        return wait;
+    }
+
+    // Starts queued files in list order while there are connections for them, then gives what is left to the large
+    // files on their way.
+    bool startDownloads() {
+        while (m_downloader.hasRoom()) {
+            std::optional<std::size_t> chosen;
+            for (const std::size_t index : m_queue) {
+                // No optional file takes a connection from a required one, nor bandwidth: Play waits for those.
+                if (m_files[m_plan[index].entry].required == 0 && m_requiredLeft > 0)
+                    break;
+                if (!m_busyTargets.contains(targetKey(m_steps[index].fullPath))) {
+                    chosen = index;
+                    break;
+                }
+            }
+            if (!chosen)
+                break;
+            m_queue.erase(*chosen);
+            if (!start(*chosen))
+                return false;
+        }
+        while (m_downloader.widen()) {
+        }
+        return true;
+    }
+
+    bool start(std::size_t index) {
+        const FileEntry& entry = m_files[m_plan[index].entry];
+        StepState& state = m_steps[index];
+        if (!state.counted) {
+            m_launcher.beginDownload(entry, index);
+            state.counted = true;
+        }
+        const auto [base, path] = SplitUrl(entry.URL);
+        const std::optional<DownloadRequest> request =
+            PrepareDownload(base, path, state.fullPath, entry.checksum, entry.size, entry.sha256);
+        if (!request)
+            return failed(index, SyncOutcome{SyncFailure::CannotWrite});
+        const Downloader::FileId id = m_downloader.start(*request, [this, index](const TransferProgress& progress) {
+            m_launcher.reportTransfer(index, progress.done, progress.total);
+        });
+        m_running.emplace(id, index);
+        m_busyTargets.insert(targetKey(state.fullPath));
+        return true;
+    }
+
+    bool ended(Downloader::FileId id, const DownloadResult& result) {
+        const auto found = m_running.find(id);
+        if (found == m_running.end())
+            return true;
+        const std::size_t index = found->second;
+        m_running.erase(found);
+        StepState& state = m_steps[index];
+        m_busyTargets.erase(targetKey(state.fullPath));
+        const FileEntry& entry = m_files[m_plan[index].entry];
+        SyncOutcome outcome = DownloadOutcome(result, state.fullPath, entry.checksum, entry.sha256);
+        if (m_launcher.m_stop)
+            return false;
+        // With an empty checksum a completed download still reports a mismatch; the next check accepts the file
+        // at once, so there is nothing to wait for.
+        if (!outcome && entry.checksum.empty() && VerifyFile(state.fullPath, entry.checksum)) {
+            platform::Print("Files is OK \n");
+            outcome = {};
+        }
+        if (outcome) {
+            m_launcher.endDownload(index, true);
+            return done(index);
+        }
+        return failed(index, outcome);
+    }
+
+    // A file failed this attempt: it pauses before the next one, alone; the other files go on.
+    bool failed(std::size_t index, const SyncOutcome& outcome) {
+        StepState& state = m_steps[index];
+        if (outcome.failure == SyncFailure::DiskFull) {
+            // Failed writes would not make room: wait for the player to, then go on from the partial file.
+            m_launcher.setStatus(status::diskFull);
+            if (!m_launcher.waitForRoom(FolderOf(state.fullPath), outcome.bytesShort, FailureReport::ToPlayer))
+                return false;
+            refreshStatus();
+            m_queue.insert(index);
+            return true;
+        }
+        state.lastFailure = outcome.failure;
+        if (++state.failures >= failuresBeforeReason) {
+            // From a file's second failure in a row the player is told why; the latest such file speaks.
+            std::erase(m_failing, index);
+            m_failing.push_back(index);
+            refreshStatus();
+        }
+        // Retries back off: a tight loop would hammer a failing server. Still for ever, until the launcher closes.
+        if (!state.backoff)
+            state.backoff.emplace(m_launcher.m_retryFirst, m_launcher.m_retryCap);
+        state.retryAt = std::chrono::steady_clock::now() + state.backoff->next();
+        m_retrying.insert(index);
+        return true;
+    }
+
+    // The file at step `index` checks out: its copies are made, and Play may unlock.
+    bool done(std::size_t index) {
+        StepState& state = m_steps[index];
+        const Step& step = m_plan[index];
+        if (state.failures > 0) {
+            state.failures = 0;
+            state.backoff.reset();
+            // The reason is gone with the failure: the line shows again what the worker is doing.
+            std::erase(m_failing, index);
+            refreshStatus();
+        }
+        for (const std::size_t copyIndex : step.copies) {
+            if (m_launcher.m_stop)
+                return false;
+            const FileEntry& copy = m_files[copyIndex];
+            if (!m_launcher.locationAllowed(copy.location))
+                continue;
+            // A copy into a folder the player does not have yet would otherwise fail and the file be missing there
+            // for good, since the entry counts as done either way.
+            const std::string target = platform::FullPath(copy.location);
+            EnsureParentFolder(target);
+            if (!CopyFileContents(state.fullPath, target, m_launcher.m_stop))
+                platform::Print("Copy failed: %s\n", target.c_str());
+        }
+        if (m_files[step.entry].required != 0) {
+            --m_requiredLeft;
+            unlockPlayWhenReady();
+            refreshStatus();
+        }
+        return true;
+    }
+
+    Launcher& m_launcher;
+    const std::vector<FileEntry>& m_files;
+    const std::vector<Step>& m_plan;
+    CheckAhead& m_checks;
+    std::vector<StepState> m_steps; // one per step of the plan
+    Downloader m_downloader;
+
+    std::size_t m_cursor = 0;         // the next step whose check the walk takes
+    bool m_printed = false;           // its "Check File" line is out
+    std::set<std::size_t> m_queue;    // steps to download, lowest (earliest in the list) first
+    std::set<std::size_t> m_retrying; // steps pausing before their next attempt
+    std::map<Downloader::FileId, std::size_t> m_running;
+    std::set<std::string> m_busyTargets; // targetKey of each running download
+    std::vector<std::size_t> m_failing;  // steps failing twice or more in a row, the latest last
+    std::size_t m_requiredLeft = 0;      // required steps not in place yet
+    bool m_reachedOptional = false;
+    bool m_gameDataRoomChecked = false;
+    const TextPair* m_phase = nullptr; // what the walk is doing, when no failure has the line
+};
+
 void Launcher::fileWorker(std::vector<FileEntry> files) {
-    // The music's partial download is listed too: its worker may be appending to it right now. So is a newer
-    // launcher's, which the next start goes on with.
+    // The music's partial download is listed too: its worker may be appending to it right now, and until it has
+    // the server's answer it has no record to show for it. So is a newer launcher's, which the next start goes on
+    // with.
     std::vector<FileEntry> listed = files;
     listed.push_back(musicFile());
+    std::vector<std::string> inUse;
+    if (!m_musicWorkerDone && !listed.back().location.empty())
+        inUse.push_back(platform::FullPath(listed.back().location));
     listed.push_back(programFile());
-    RemoveStalePartialDownloads(m_gameFolder, listed);
+    RemoveStalePartialDownloads(m_gameFolder, listed, inUse);
     std::vector<Step> plan = planSteps(files, fullGameDownload(),
                                        [this](const std::string& location) { return insideGameFolder(location); });
 
@@ -202,82 +552,8 @@ void Launcher::fileWorker(std::vector<FileEntry> files) {
                 return check;
             },
             m_checkThreads, m_stop);
-        Backoff backoff(m_retryFirst, m_retryCap);
-        // One downloader for the whole list: its connection to the server stays open from one file to the next.
-        Downloader downloader(m_stop);
-        downloader.setProgressHook(
-            [this](const TransferProgress& progress) { reportTransfer(progress.done, progress.total); });
-        auto lastSave = std::chrono::steady_clock::now();
-        bool gameDataRoomChecked = false;
-        finished = [&] {
-            for (const Step& step : plan) {
-                if (m_stop)
-                    return false;
-                const FileEntry& entry = files[step.entry];
-                platform::Print("Check File %s\n", entry.URL.c_str());
-                if (step.skipped)
-                    continue;
-                if (entry.game_data == 1 && !gameDataRoomChecked) {
-                    gameDataRoomChecked = true;
-                    std::vector<FileEntry> gameFiles;
-                    for (const Step& later : plan) {
-                        if (!later.skipped && !later.refused && files[later.entry].game_data == 1)
-                            gameFiles.push_back(files[later.entry]);
-                    }
-                    if (!waitForGameDataRoom(gameFiles))
-                        return false;
-                }
-                setStatus(entry.game_data == 1 ? status::gameData : status::requirements);
-                if (entry.required == 0) {
-                    // Every required entry stands before this one and has checked out: Play may start now.
-                    m_canPlay = true;
-                    setStatus(status::additional);
-                }
-                if (!locationAllowed(entry.location))
-                    continue;
-
-                std::string fullPath = platform::FullPath(entry.location);
-                bool valid = false;
-                if (step.checkJob) {
-                    const std::optional<FileCheck> check = checks.await(*step.checkJob);
-                    if (!check)
-                        return false;
-                    valid = reportCheck(*check, fullPath, entry);
-                }
-                if (!valid) {
-                    // What was checked so far survives a crash during a long download.
-                    if (std::chrono::steady_clock::now() - lastSave >= cacheSaveInterval) {
-                        saveVerificationCache();
-                        lastSave = std::chrono::steady_clock::now();
-                    }
-                    // A file with an empty checksum is fetched only when it is missing.
-                    const bool downloads = step.checkJob || !platform::ReadFileFacts(fullPath);
-                    if (downloads)
-                        beginDownload(entry);
-                    const bool synced = syncUntilValid(entry.URL, entry.location, entry.checksum, fullPath, backoff,
-                                                       downloader, FailureReport::ToPlayer, entry.size, entry.sha256);
-                    if (downloads)
-                        endDownload(synced);
-                    if (!synced)
-                        return false;
-                }
-
-                for (const std::size_t index : step.copies) {
-                    if (m_stop)
-                        return false;
-                    const FileEntry& copy = files[index];
-                    if (!locationAllowed(copy.location))
-                        continue;
-                    // A copy into a folder the player does not have yet would otherwise fail and the file be missing
-                    // there for good, since the entry counts as done either way.
-                    const std::string target = platform::FullPath(copy.location);
-                    EnsureParentFolder(target);
-                    if (!CopyFileContents(fullPath, target, m_stop))
-                        platform::Print("Copy failed: %s\n", target.c_str());
-                }
-            }
-            return true;
-        }();
+        FileWalk walk(*this, files, plan, checks);
+        finished = walk.run();
     }
     // The checking threads have ended: everything they found is in the cache now.
     saveVerificationCache();

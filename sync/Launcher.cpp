@@ -130,19 +130,19 @@ void Launcher::expectDownload(const FileEntry& entry) {
     m_downloads.expect(entry.size);
 }
 
-void Launcher::beginDownload(const FileEntry& entry) {
+void Launcher::beginDownload(const FileEntry& entry, std::size_t transfer) {
     const std::lock_guard lock(m_progressMutex);
-    m_downloads.begin(entry.size);
+    m_downloads.begin(entry.size, transfer);
 }
 
-void Launcher::reportTransfer(std::uint64_t done, std::uint64_t total) {
+void Launcher::reportTransfer(std::size_t transfer, std::uint64_t done, std::uint64_t total) {
     const std::lock_guard lock(m_progressMutex);
-    m_downloads.update(done, total);
+    m_downloads.update(done, total, transfer);
 }
 
-void Launcher::endDownload(bool complete) {
+void Launcher::endDownload(std::size_t transfer, bool complete) {
     const std::lock_guard lock(m_progressMutex);
-    m_downloads.end(complete);
+    m_downloads.end(complete, transfer);
 }
 
 FileEntry Launcher::musicFile() const {

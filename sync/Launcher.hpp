@@ -112,6 +112,9 @@ public:
     void setVerificationCache(std::string cacheFile, bool fullCheck);
     /// How many threads check files at once (0: one per core); call before startFileSync.
     void setCheckThreads(unsigned threads) noexcept { m_checkThreads = threads; }
+    /// How many connections the file worker opens to a server at most (1 to DownloadOptions::maxConnections; the
+    /// document's "connections"); call before startFileSync.
+    void setConnections(unsigned connections) noexcept { m_connections = connections; }
 
     // sync/MusicWorker.cpp: the music, driven from the main thread after the music worker's first start. Once
     // stopped, the track stays off when its download ends later, until restartMusic.
@@ -144,17 +147,20 @@ private:
     [[nodiscard]] bool insideGameFolder(const std::string& location) const;
     /// True when `location` names a place inside the game folder; prints why not otherwise.
     [[nodiscard]] bool locationAllowed(const std::string& location) const;
-    // The download tally, written by the file worker, its checking threads and its transfers.
+    // The download tally, written by the file worker, its checking threads and its transfers; `transfer` tells
+    // apart the files downloading at once.
     void expectDownload(const FileEntry& entry);
-    void beginDownload(const FileEntry& entry);
-    void reportTransfer(std::uint64_t done, std::uint64_t total);
-    void endDownload(bool complete);
+    void beginDownload(const FileEntry& entry, std::size_t transfer);
+    void reportTransfer(std::size_t transfer, std::uint64_t done, std::uint64_t total);
+    void endDownload(std::size_t transfer, bool complete);
 
     // sync/MusicWorker.cpp
     void musicWorker(std::string url, std::string location, std::string checksum);
     void restartMusicLocked();
 
     // sync/FileWorker.cpp
+    /// The walk of one file list: the checks in list order, the downloads several at once.
+    class FileWalk;
     /// Who hears of a file that keeps failing: the player (the status line, the disk-full box), or only the output.
     enum class FailureReport { ToPlayer, OutputOnly };
     void fileWorker(std::vector<FileEntry> files);
@@ -191,6 +197,7 @@ private:
     std::string m_cacheFile; // set before the file worker starts, read by it
     bool m_fullCheck = false;
     unsigned m_checkThreads = 0;
+    unsigned m_connections = DownloadOptions::defaultConnections;
 
     /// The music's location and checksum, as a list entry (empty before startMusicDownload).
     [[nodiscard]] FileEntry musicFile() const;

@@ -9,12 +9,15 @@
 #include "sync/FileMd5.hpp"
 
 #include <exception>
+#include <limits>
 
 namespace {
 
 // A program that does not come in after a few tries is left for the next start, which resumes it: the player is
 // not kept from the game by an update that cannot be had right now.
 constexpr int maxProgramAttempts = 4;
+// The program's download in the tally, apart from the file worker's, which count its list's steps from 0.
+constexpr std::size_t programTransfer = std::numeric_limits<std::size_t>::max();
 
 // Marks the state on every way out of the worker; Running until then.
 struct ProgramDownloadEnd {
@@ -97,11 +100,14 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
     }
     const FileEntry entry = programFile();
     expectDownload(entry);
-    beginDownload(entry);
+    beginDownload(entry, programTransfer);
 
-    Downloader downloader(m_programStop);
+    // One stream, as the update window shows it: the program is a few megabytes, fetched once.
+    DownloadOptions options;
+    options.pieces = false;
+    Downloader downloader(m_programStop, options);
     downloader.setProgressHook(
-        [this](const TransferProgress& progress) { reportTransfer(progress.done, progress.total); });
+        [this](const TransferProgress& progress) { reportTransfer(programTransfer, progress.done, progress.total); });
     Backoff backoff(m_retryFirst, m_retryCap);
     DownloadResult result;
     for (int attempt = 1; attempt <= maxProgramAttempts; ++attempt) {
@@ -118,7 +124,7 @@ void Launcher::programWorker(ProgramRelease release, std::string target) {
         if (attempt == maxProgramAttempts || !backoff.wait(m_programStop))
             break;
     }
-    endDownload(static_cast<bool>(result));
+    endDownload(programTransfer, static_cast<bool>(result));
     if (!result) {
         end.outcome = m_programStop ? ProgramDownload::Stopped : ProgramDownload::Failed;
         return;

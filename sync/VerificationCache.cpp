@@ -200,10 +200,25 @@ void VerificationCache::record(const std::string& fullPath, const platform::File
     if (!settled || !sound || fullPath.empty() || fullPath.find('\n') != std::string::npos) {
         if (m_records.erase(fullPath) != 0)
             m_changed = true;
+        m_unflushed.erase(fullPath);
         return;
     }
     m_records.insert_or_assign(fullPath, Record{digests, facts, secondsSinceEpoch(readAt)});
+    m_unflushed.insert(fullPath);
     m_changed = true;
+}
+
+std::vector<std::string> VerificationCache::takeUnflushed() {
+    std::vector<std::string> paths(m_unflushed.begin(), m_unflushed.end());
+    m_unflushed.clear();
+    return paths;
+}
+
+void VerificationCache::forget(const std::vector<std::string>& fullPaths) {
+    for (const std::string& path : fullPaths) {
+        if (m_records.erase(path) != 0)
+            m_changed = true;
+    }
 }
 
 void VerificationCache::keepOnly(const std::vector<std::string>& fullPaths) {
@@ -212,6 +227,7 @@ void VerificationCache::keepOnly(const std::vector<std::string>& fullPaths) {
         if (listed.contains(it->first)) {
             ++it;
         } else {
+            m_unflushed.erase(it->first);
             it = m_records.erase(it);
             m_changed = true;
         }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,14 @@ public:
     void keepOnly(const std::vector<std::string>& fullPaths);
 
     /// Writes the records atomically when anything changed since they were read or last saved; true when nothing
-    /// needed writing or the file was written.
+    /// needed writing or the file was written. Whoever saves first makes sure the files of takeUnflushed() are on
+    /// the disk (and forgets those that are not): a file read from the system's cache may hold bytes that never
+    /// reach the disk before a power cut, and no record may vouch for those.
     bool save();
+    /// The files recorded since the last call, whose bytes are not known to be on the disk.
+    [[nodiscard]] std::vector<std::string> takeUnflushed();
+    /// Drops the records of `fullPaths`.
+    void forget(const std::vector<std::string>& fullPaths);
 
     [[nodiscard]] std::size_t size() const noexcept { return m_records.size(); }
     [[nodiscard]] const std::string& file() const noexcept { return m_file; }
@@ -60,5 +67,6 @@ private:
     std::string m_gameFolder;
     std::int64_t m_now = 0; // seconds since 1970-01-01 UTC, when the cache was loaded
     std::map<std::string, Record> m_records;
+    std::set<std::string> m_unflushed; // recorded since the last save: not known to be on the disk yet
     bool m_changed = false;
 };

@@ -1,4 +1,4 @@
-// The Linux calls behind PartFile: exclusive creation, descriptors, write(), fsync() and rename().
+// The Linux calls behind PartFile: exclusive creation, descriptors, pwrite(), fsync() and rename().
 #include "platform/PartFile.hpp"
 
 #include "platform/linux/UniqueFd.hpp"
@@ -102,9 +102,10 @@ PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64
         error = osError("cannot remove", path, errno);
         return nullptr;
     }
-    // O_APPEND: whatever an earlier run left stays in front of what this one writes. O_NOFOLLOW and O_NONBLOCK: a
-    // link or a FIFO made in the moment since the look above makes the open fail instead.
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
+    // Not O_APPEND: the writes name their place (after what an earlier run left, or a piece's own place), and
+    // Linux would put every positioned write at the end of an O_APPEND file. O_NOFOLLOW and O_NONBLOCK: a link or a
+    // FIFO made in the moment since the look above makes the open fail instead.
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
     struct stat info {};
     if (!fd || ::fstat(fd.get(), &info) != 0) {
         error = osError("cannot open", path, errno);
@@ -162,9 +163,9 @@ bool PartFile::isOpen() const noexcept {
     return m_handle && m_handle->fd;
 }
 
-bool PartFile::writeAll(const char* data, std::size_t size) {
+bool PartFile::writeAllAt(std::uint64_t offset, const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t written = ::write(m_handle->fd.get(), data, size);
+        const ssize_t written = ::pwrite(m_handle->fd.get(), data, size, static_cast<off_t>(offset));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -176,6 +177,7 @@ bool PartFile::writeAll(const char* data, std::size_t size) {
         }
         data += written;
         size -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
     }
     return true;
 }

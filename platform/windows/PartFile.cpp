@@ -164,9 +164,9 @@ PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64
     if (!clearAway(systemPath, path, error)) {
         return nullptr;
     }
-    // OPEN_ALWAYS: what an earlier run left stays; writes go after it (the pointer is moved to the end below).
-    // Not FILE_APPEND_DATA alone: restart() must be able to cut the file back to nothing. OPEN_REPARSE_POINT: a
-    // link made in the moment since the look above is opened itself, not followed, and refused below.
+    // OPEN_ALWAYS: what an earlier run left stays; each write names its place. Not FILE_APPEND_DATA alone:
+    // restart() must be able to cut the file back to nothing. OPEN_REPARSE_POINT: a link made in the moment since
+    // the look above is opened itself, not followed, and refused below.
     detail::UniqueHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                           nullptr));
@@ -181,8 +181,7 @@ PartFile::HandlePtr PartFile::openForResume(const std::string& path, std::uint64
         return nullptr;
     }
     LARGE_INTEGER length{};
-    if (GetFileSizeEx(file.get(), &length) == 0 ||
-        SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END) == 0) {
+    if (GetFileSizeEx(file.get(), &length) == 0) {
         error = osError("cannot open", path, GetLastError());
         return nullptr;
     }
@@ -228,11 +227,15 @@ bool PartFile::isOpen() const noexcept {
     return m_handle && m_handle->file;
 }
 
-bool PartFile::writeAll(const char* data, std::size_t size) {
+bool PartFile::writeAllAt(std::uint64_t offset, const char* data, std::size_t size) {
     while (size > 0) {
+        // An OVERLAPPED offset on a handle opened for synchronous writes places this write, and only this one.
+        OVERLAPPED place{};
+        place.Offset = static_cast<DWORD>(offset);
+        place.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD written = 0;
-        if (WriteFile(m_handle->file.get(), data, static_cast<DWORD>(std::min(size, maxWriteSize)), &written,
-                      nullptr) == 0) {
+        if (WriteFile(m_handle->file.get(), data, static_cast<DWORD>(std::min(size, maxWriteSize)), &written, &place) ==
+            0) {
             const DWORD code = GetLastError();
             m_outOfSpace = isOutOfSpace(code);
             m_error = osError("cannot write", m_path, code);
@@ -241,6 +244,7 @@ bool PartFile::writeAll(const char* data, std::size_t size) {
         }
         data += written;
         size -= written;
+        offset += written;
     }
     return true;
 }

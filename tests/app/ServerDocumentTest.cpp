@@ -112,6 +112,21 @@ TEST(ServerDocumentTest, VersionReadsOnlyIntegralNumbers) {
         EXPECT_EQ(read(text).version, expected) << text;
 }
 
+TEST(ServerDocumentTest, ConnectionsAreAWholeNumberUpToTheMost) {
+    const std::pair<std::string_view, unsigned> cases[] = {
+        {R"({})", 8},
+        {R"({"connections": 1})", 1},
+        {R"({"connections": 16})", 16},
+        {R"({"connections": 40})", 16},
+        {R"({"connections": 0})", 8},
+        {R"({"connections": -3})", 8},
+        {R"({"connections": "4"})", 8},
+        {R"({"connections": 4.0})", 8},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(read(text).connections, expected) << text;
+}
+
 TEST(ServerDocumentTest, RealmLinesSayOnlineOnlyForTheInteger1) {
     const ServerDocument document = read(R"({"realms": [["Alpha", 1], ["Beta", 0], ["Gamma", 2], ["Delta", true],
         ["Epsilon", "1"], ["Zeta", 1.0], ["Eta"], [], 5, ["Theta", 1, "extra"]]})");

@@ -5,13 +5,13 @@ source "$(dirname "$0")/lib.sh"
 start_x
 install_standins
 make_game
-make_served Data/common.MPQ 6144 # six seconds at the rate below: time to see Play unavailable
+make_served Data/common.MPQ 6144 # six seconds at the rate below on one connection: time to see Play unavailable
 make_served Data/patch-V.MPQ 512
 make_served Data/shared.MPQ 64
 sox -n -r 22050 -c 1 "$WORK/files/theme.wav" synth 1 sine 440 vol 0.3 2>/dev/null || make_served theme.wav 4
 
 start_server "$WORK/document.json" 1024
-write_play_document start-game "\"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"music\\\\theme.wav\", \"checksum\": \"$(md5_of "$WORK/files/theme.wav")\"},"
+write_play_document start-game "\"connections\": 1, \"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"music\\\\theme.wav\", \"checksum\": \"$(md5_of "$WORK/files/theme.wav")\"},"
 start_launcher
 WINDOW=$(wait_window "Varnhold Launcher" 15) || fail "no launcher window"
 xdotool mousemove 1270 1010 # away from the window: the Play area shows its own picture

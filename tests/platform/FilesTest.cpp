@@ -1,6 +1,7 @@
 // Reading and writing game files through the platform layer: whole reads, the reasons for failures, and a target
 // that only ever holds a complete file, also while someone else has it open.
 #include "platform/DiskSpace.hpp"
+#include "platform/DurableFiles.hpp"
 #include "platform/InputFile.hpp"
 #include "platform/PartFile.hpp"
 
@@ -269,6 +270,15 @@ TEST_F(FilesTest, FreeSpaceIsKnownForAFolderOrAFileAndNotForNothing) {
     EXPECT_GT(*file, 0u);
     EXPECT_FALSE(platform::AvailableBytes(path("missing/folder")));
     EXPECT_FALSE(platform::AvailableBytes(""));
+}
+
+TEST_F(FilesTest, FlushToDiskVouchesOnlyForFilesThatAreThere) {
+    writeFile(path("a.bin"), "a");
+    writeFile(path("b.bin"), "b");
+    std::filesystem::create_directory(path("folder"));
+    const std::vector<std::string> failed =
+        platform::FlushToDisk({path("a.bin"), path("missing.bin"), path("b.bin"), path("folder")});
+    EXPECT_EQ(failed, (std::vector<std::string>{path("missing.bin"), path("folder")}));
 }
 
 TEST_F(FilesTest, PartFileFailuresComeWithTheirReason) {

@@ -3,6 +3,7 @@
 #include "sync/Downloader.hpp"
 
 #include "net/BuildConfig.hpp"
+#include "platform/Crypto.hpp"
 #include "sync/ResumeRecord.hpp"
 
 #include "support/LocalServer.hpp"
@@ -22,6 +23,7 @@
 #include <random>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -50,6 +52,14 @@ std::string randomBody() {
     for (char& c : bytes) {
         c = static_cast<char>(byte(engine));
     }
+    return bytes;
+}
+
+// Large enough to come in pieces.
+std::string bigBody() {
+    std::string bytes = randomBody();
+    while (bytes.size() < 6 * 1024 * 1024)
+        bytes += bytes.substr(0, 1024 * 1024) + "x";
     return bytes;
 }
 
@@ -160,6 +170,34 @@ protected:
                     return sink.write(body.data() + offset, std::min<std::size_t>(end - offset, 64 * 1024));
                 });
         });
+        // A large file that serves "bytes=A-B" and "bytes=A-" (unless told to ignore Range, which it then still
+        // claims to serve), with an ETag.
+        server.Get("/big", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::lock_guard lock(m_mutex);
+            const std::string range = req.get_header_value("Range");
+            m_bigRequests.push_back(range + "|" + req.get_header_value("If-Range"));
+            res.set_header("ETag", "\"big\"");
+            res.set_header("Accept-Ranges", "bytes");
+            std::size_t first = 0;
+            std::size_t end = m_big.size();
+            if (!range.empty() && !m_bigIgnoresRange) {
+                const std::size_t dash = range.find('-');
+                first = std::stoul(range.substr(6, dash - 6));
+                if (dash + 1 < range.size())
+                    end = std::stoul(range.substr(dash + 1)) + 1;
+                res.status = 206;
+                res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(end - 1) + "/" +
+                                                    std::to_string(m_big.size()));
+            }
+            // Paced, 64 KiB a millisecond or slower: a fast enough client would take the whole file on its first
+            // connection before any piece could start beside it.
+            res.set_content_provider(end - first, "application/octet-stream",
+                                     [this, first](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                                         return sink.write(m_big.data() + first + offset,
+                                                           std::min<std::size_t>(length, 64 * 1024));
+                                     });
+        });
         // The library's default closes a connection after 5 requests, which would hide a client's reuse.
         server.set_keep_alive_max_count(100);
         server.set_logger([this](const httplib::Request& req, const httplib::Response&) {
@@ -249,6 +287,18 @@ protected:
         return m_ranges;
     }
 
+    // "Range|If-Range" of each request for /big since the last call.
+    std::vector<std::string> bigRequests() {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_bigRequests, {});
+    }
+
+    DownloadResult fetchBig(Downloader& downloader, const std::string& name = "file.bin",
+                            const std::string& sha256 = {}) {
+        return downloader.fetch(
+            DownloadRequest{url("/big") + "?1", target(name), true, url("/big"), md5Hex(m_big), m_big.size(), sha256});
+    }
+
     std::uint64_t partialSize() const {
         std::error_code error;
         const auto size = std::filesystem::file_size(target() + ".varnhold-partial", error);
@@ -263,7 +313,10 @@ protected:
     bool m_ignoreRange = false;
     bool m_ignoreIfRange = false;
     std::vector<std::string> m_ranges; // "Range|If-Range" of each request to /resumable
-    std::set<int> m_clientPorts;       // one per connection the clients opened
+    std::string m_big = bigBody();
+    bool m_bigIgnoresRange = false;
+    std::vector<std::string> m_bigRequests;
+    std::set<int> m_clientPorts; // one per connection the clients opened
     std::set<std::string> m_userAgents;
     TempFolder m_folder;
     LocalServer m_server;
@@ -530,6 +583,79 @@ TEST_F(DownloaderTest, AnHttpsDownloadIsNeverRedirectedToPlainHttp) {
     EXPECT_EQ(m_requests, 0) << "the plain http address was asked";
 }
 #endif
+
+TEST_F(DownloaderTest, ALargeFileComesInPiecesSideBySideAndResumesEachPieceFromItsRecord) {
+    DownloadOptions four;
+    four.connections = 4;
+    Downloader downloader(m_stop, four);
+    platform::Sha256Digest digest;
+    ASSERT_TRUE(digest.update(m_big.data(), m_big.size()));
+    const std::string sha256 = digest.hex();
+    const DownloadResult whole = fetchBig(downloader, "file.bin", sha256);
+    ASSERT_TRUE(whole) << whole.toString();
+    EXPECT_EQ(whole.sha256, sha256) << "both digests follow the pieces";
+    EXPECT_EQ(readFile(target()), m_big);
+    std::vector<std::string> asked = bigRequests();
+    EXPECT_GE(asked.size(), 3u) << "one request and pieces beside it";
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "|"), 1) << "only the first asks for the whole file";
+    for (const std::string& request : asked)
+        EXPECT_TRUE(request == "|" || request.ends_with("|\"big\"")) << "a piece without If-Range: " << request;
+    EXPECT_EQ(folderContents(), std::vector<std::string>{"file.bin"});
+
+    // What a killed run leaves: the first piece partly written (with more bytes on disk than its record says), the
+    // second not begun, the third complete; the gaps hold zeros.
+    constexpr std::uint64_t mib = 1024 * 1024;
+    std::string part(m_big.size(), '\0');
+    part.replace(0, mib + 4096, m_big.substr(0, mib + 4096));
+    part.replace(4 * mib, m_big.size() - 4 * mib, m_big.substr(4 * mib));
+    m_folder.write("other.bin.varnhold-partial", part);
+    const ResumeRecord record{
+        url("/big"),
+        md5Hex(m_big),
+        "\"big\"",
+        {{0, 2 * mib, mib}, {2 * mib, 4 * mib, 0}, {4 * mib, m_big.size(), m_big.size() - 4 * mib}}};
+    ASSERT_TRUE(record.save(target("other.bin")));
+    const DownloadResult resumed = fetchBig(downloader, "other.bin");
+    ASSERT_TRUE(resumed) << resumed.toString();
+    EXPECT_EQ(readFile(target("other.bin")), m_big);
+    EXPECT_EQ(resumed.resumedFrom, m_big.size() - 3 * mib);
+    EXPECT_EQ(resumed.received, 3 * mib) << "only the missing bytes are kept from the server";
+    asked = bigRequests();
+    ASSERT_FALSE(asked.empty());
+    for (const std::string& request : asked) {
+        const std::size_t dash = request.find('-');
+        ASSERT_TRUE(request.starts_with("bytes=") && dash != std::string::npos) << request;
+        EXPECT_GE(std::stoull(request.substr(6, dash - 6)), mib) << request;
+        EXPECT_LT(std::stoull(request.substr(dash + 1)), 4 * mib) << request;
+    }
+
+    // Pieces with the listed MD5 but another SHA-256 never take the target's name, nor stay to be gone on from.
+    const DownloadResult planted = fetchBig(downloader, "planted.bin", std::string(64, 'a'));
+    EXPECT_EQ(planted.error, DownloadError::ChecksumMismatch) << planted.toString();
+    EXPECT_EQ(folderContents(), (std::vector<std::string>{"file.bin", "other.bin"}));
+}
+
+TEST_F(DownloaderTest, AServerThatIgnoresRangeGetsOneStreamAndAPartInPiecesStartsOver) {
+    m_bigIgnoresRange = true;
+    // A part in pieces from an earlier run: the server no longer serves ranges, so it cannot be gone on from.
+    m_folder.write("file.bin.varnhold-partial", m_big.substr(0, 1024 * 1024));
+    ASSERT_TRUE((ResumeRecord{
+        url("/big"), md5Hex(m_big), "\"big\"", {{0, 1024 * 1024, 1024 * 1024}, {1024 * 1024, m_big.size(), 0}}}
+                     .save(target())));
+    DownloadOptions four;
+    four.connections = 4;
+    Downloader downloader(m_stop, four);
+    const DownloadResult first = fetchBig(downloader);
+    ASSERT_TRUE(first) << first.toString();
+    EXPECT_EQ(readFile(target()), m_big);
+    EXPECT_LE(bigRequests().size(), 6u);
+    // Found out once: the next file from that address is one stream from the start.
+    const DownloadResult second = fetchBig(downloader, "again.bin");
+    ASSERT_TRUE(second) << second.toString();
+    EXPECT_EQ(readFile(target("again.bin")), m_big);
+    EXPECT_EQ(bigRequests(), std::vector<std::string>{"|"});
+    EXPECT_EQ(folderContents(), (std::vector<std::string>{"again.bin", "file.bin"}));
+}
 
 TEST_F(DownloaderTest, OneDownloaderKeepsItsConnectionFromFileToFile) {
     constexpr int files = 4;

@@ -19,7 +19,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -34,8 +37,10 @@ using testing_support::writeFile;
 namespace {
 
 constexpr auto workerTimeout = 10s;
+constexpr std::size_t pacedBlock = 16 * 1024;
 
 using Handler = std::function<void(httplib::Response&)>;
+using RangedHandler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
 class FileWorkerTest : public ::testing::Test {
 protected:
@@ -43,17 +48,28 @@ protected:
         ASSERT_FALSE(m_folder.path().empty());
         m_server.server().Get("/(.*)", [this](const httplib::Request& request, httplib::Response& response) {
             Handler handler;
+            RangedHandler ranged;
             {
                 const std::lock_guard lock(m_mutex);
                 m_requests.push_back(request.matches[1]);
                 const auto found = m_handlers.find(request.matches[1]);
                 if (found != m_handlers.end())
                     handler = found->second;
+                const auto rangedFound = m_rangedHandlers.find(request.matches[1]);
+                if (rangedFound != m_rangedHandlers.end())
+                    ranged = rangedFound->second;
             }
-            if (handler)
+            if (ranged)
+                ranged(request, response);
+            else if (handler)
                 handler(response);
             else
                 response.status = 404;
+        });
+        // The library would slice bodies by Range itself; servePaced answers Range as a file server does.
+        m_server.server().set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
+            const_cast<httplib::Request&>(request).ranges.clear();
+            return httplib::Server::HandlerResponse::Unhandled;
         });
         ASSERT_TRUE(m_server.start());
     }
@@ -76,6 +92,72 @@ protected:
                 gate->passWhenOpen();
             response.set_content(bytes, "application/octet-stream");
         });
+    }
+
+    // Serves `bytes` as a file server does (Range, If-Range against its ETag), 16 KiB every 2 ms per answer: slow
+    // enough that a test sees transfers in flight.
+    void servePaced(const std::string& name, const std::string& bytes) {
+        const auto file = std::make_shared<const std::string>(bytes);
+        const std::lock_guard lock(m_mutex);
+        m_rangedHandlers[name] = [file](const httplib::Request& request, httplib::Response& response) {
+            response.set_header("ETag", "\"v1\"");
+            response.set_header("Accept-Ranges", "bytes");
+            std::size_t first = 0;
+            std::size_t end = file->size();
+            const std::string range = request.get_header_value("Range");
+            const std::string ifRange = request.get_header_value("If-Range");
+            if (!range.empty() && (ifRange.empty() || ifRange == "\"v1\"")) {
+                const std::size_t dash = range.find('-');
+                first = std::stoul(range.substr(6, dash - 6));
+                if (dash + 1 < range.size())
+                    end = std::stoul(range.substr(dash + 1)) + 1;
+                response.status = 206;
+                response.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(end - 1) +
+                                                         "/" + std::to_string(file->size()));
+            }
+            response.set_content_provider(
+                end - first, "application/octet-stream",
+                [file, first](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(2ms);
+                    return sink.write(file->data() + first + offset, std::min(length, pacedBlock));
+                });
+        };
+    }
+
+    // Every file under the game folder is `served` whole, or a partial file whose record vouches only for bytes of
+    // it; no temporary file is left.
+    void expectNothingTorn(const std::map<std::string, std::string>& served) {
+        constexpr std::string_view partial = ".varnhold-partial";
+        for (const auto& found : fs::recursive_directory_iterator(m_folder.path())) {
+            if (!found.is_regular_file())
+                continue;
+            const std::string name = fs::relative(found.path(), m_folder.path()).generic_string();
+            EXPECT_EQ(name.find(".part-"), std::string::npos) << "a temporary file was left: " << name;
+            if (name.ends_with(std::string(partial) + "-info"))
+                continue;
+            const bool isPartial = name.ends_with(partial);
+            const std::string target = isPartial ? name.substr(0, name.size() - partial.size()) : name;
+            const auto bytes = served.find(target);
+            ASSERT_NE(bytes, served.end()) << name;
+            const std::string contents = readFile(found.path());
+            if (!isPartial) {
+                EXPECT_TRUE(contents == bytes->second) << name << " is torn";
+                continue;
+            }
+            const std::optional<ResumeRecord> record = ResumeRecord::load(platform::FullPath(target));
+            ASSERT_TRUE(record) << "a partial file without its record: " << name;
+            if (record->pieces.empty()) {
+                EXPECT_TRUE(bytes->second.starts_with(contents)) << name << " holds other bytes";
+            }
+            for (const ResumePiece& piece : record->pieces) {
+                if (piece.written == 0)
+                    continue;
+                ASSERT_GE(contents.size(), piece.start + piece.written) << name;
+                EXPECT_TRUE(contents.substr(piece.start, piece.written) ==
+                            bytes->second.substr(piece.start, piece.written))
+                    << name << ": the piece from byte " << piece.start << " holds other bytes";
+            }
+        }
     }
 
     // Polls the status line until it reads `text` or `timeout` passes; the text last seen.
@@ -129,31 +211,34 @@ protected:
     mutable std::mutex m_mutex; // guards m_requests and m_handlers: the server's threads use them
     std::vector<std::string> m_requests;
     std::map<std::string, Handler> m_handlers;
+    std::map<std::string, RangedHandler> m_rangedHandlers;
     std::unique_ptr<Launcher> m_launcher;
 };
 
 TEST_F(FileWorkerTest, RequiredFilesComeFirstAndPlayUnlocksAtTheFirstOptionalOne) {
-    Gate secondRequired;
+    Gate slowRequired;
     Gate firstOptional;
-    serveBytes("req1", "required one");
+    serveBytes("req1", "required one", &slowRequired);
+    serveBytes("req2", "required two", &slowRequired);
+    serveBytes("opt1", "optional one", &firstOptional);
     serveBytes("opt2", "optional two");
-    serve("opt1", [&firstOptional](httplib::Response& response) {
-        firstOptional.passWhenOpen();
-        response.set_content("optional one", "application/octet-stream");
-    });
-    serve("req2", [&secondRequired](httplib::Response& response) {
-        secondRequired.passWhenOpen();
-        response.set_content("required two", "application/octet-stream");
-    });
 
     launcher().startFileSync(
         {entry("opt1", "opt1.bin", "optional one", 0), entry("req1", "req1.bin", "required one", 1),
          entry("opt2", "opt2.bin", "optional two", 0), entry("req2", "data/req2.bin", "required two", 2)});
 
-    ASSERT_TRUE(secondRequired.waitEntered());
+    // Both required files are asked for at once; while they are on their way no optional one starts.
+    ASSERT_TRUE(slowRequired.waitEntered());
+    for (const auto until = std::chrono::steady_clock::now() + 5s;
+         requests().size() < 2 && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(100ms);
+    const std::vector<std::string> whileRequired = requests();
     EXPECT_FALSE(launcher().canPlay()) << "a required file is still on its way";
     EXPECT_EQ(launcher().statusText(), "Download - Requirements");
-    secondRequired.open();
+    slowRequired.open();
+    EXPECT_EQ((std::set<std::string>(whileRequired.begin(), whileRequired.end())),
+              (std::set<std::string>{"req1", "req2"}));
 
     ASSERT_TRUE(firstOptional.waitEntered());
     EXPECT_TRUE(launcher().canPlay());
@@ -163,7 +248,9 @@ TEST_F(FileWorkerTest, RequiredFilesComeFirstAndPlayUnlocksAtTheFirstOptionalOne
 
     ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
     EXPECT_EQ(launcher().statusText(), "Ready to Play");
-    EXPECT_EQ(requests(), (std::vector<std::string>{"req1", "req2", "opt1", "opt2"}));
+    const std::vector<std::string> all = requests();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ((std::set<std::string>(all.begin() + 2, all.end())), (std::set<std::string>{"opt1", "opt2"}));
     EXPECT_EQ(readFile("data/req2.bin"), "required two");
     EXPECT_EQ(readFile("opt2.bin"), "optional two");
 }
@@ -425,7 +512,8 @@ TEST_F(FileWorkerTest, PartialDownloadsNoLongerListedOrForAnotherChecksumAreRemo
     serveBytes("kept", bytes, &kept);
     serveBytes("changed", "new");
 
-    launcher().startFileSync({listed, entry("changed", "changed.bin", "new", 1)});
+    // Optional, so that its own download does not begin beside the required one's while the test looks.
+    launcher().startFileSync({listed, entry("changed", "changed.bin", "new", 0)});
     ASSERT_TRUE(kept.waitEntered());
     const bool goneRemoved = !fs::exists("gone.bin.varnhold-partial") && !fs::exists("gone.bin.varnhold-partial-info");
     const bool changedRemoved = !fs::exists("changed.bin.varnhold-partial");
@@ -438,6 +526,90 @@ TEST_F(FileWorkerTest, PartialDownloadsNoLongerListedOrForAnotherChecksumAreRemo
     EXPECT_EQ(readFile("kept.bin"), bytes);
     EXPECT_EQ(readFile("changed.bin"), "new");
     EXPECT_FALSE(fs::exists("kept.bin.varnhold-partial"));
+}
+
+TEST_F(FileWorkerTest, AStopDuringManyTransfersLeavesNothingTornAndTheNextStartFinishes) {
+    std::map<std::string, std::string> served;
+    std::vector<FileEntry> files;
+    for (int i = 0; i < 12; ++i) {
+        const std::string location = "Data/small" + std::to_string(i) + ".bin";
+        served[location] = std::string(200 * 1024, static_cast<char>('a' + i));
+        files.push_back(entry("small" + std::to_string(i), location, served[location], 1));
+    }
+    std::string large(6 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 7 / 5);
+    served["Data/large.bin"] = large;
+    files.insert(files.begin() + 3, entry("large", "Data/large.bin", large, 1));
+    for (const auto& [location, bytes] : served)
+        servePaced(fs::path(location).stem().string(), bytes);
+
+    launcher().setConnections(4);
+    launcher().startFileSync(files);
+    DownloadProgress progress = launcher().downloadProgress();
+    for (const auto until = std::chrono::steady_clock::now() + 5s;
+         progress.bytesDone < 1024 * 1024 && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(10ms);
+        progress = launcher().downloadProgress();
+    }
+    launcher().stopWorkers();
+    EXPECT_GE(progress.bytesDone, 1024u * 1024u) << "the downloads did not get going";
+    EXPECT_FALSE(launcher().canPlay());
+    expectNothingTorn(served);
+
+    startWithCache(files);
+    EXPECT_EQ(launcher().statusText(), "Ready to Play");
+    for (const auto& [location, bytes] : served)
+        EXPECT_TRUE(readFile(location) == bytes) << location;
+    expectNothingTorn(served);
+}
+
+TEST_F(FileWorkerTest, AFailingFileAmongManyHoldsUpNoOther) {
+    static constexpr int goodFiles[] = {0, 1, 3, 4, 6, 7};
+    std::vector<FileEntry> files;
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        serveBytes(name, name + " bytes");
+        files.push_back(entry(name, name + ".bin", name + " bytes", 1));
+    }
+    // One is missing on the server, one has other bytes than the list says.
+    files[2] = entry("missing", "missing.bin", "bytes", 1);
+    serveBytes("wrong", "wrong bytes");
+    files[5] = entry("wrong", "wrong.bin", "right bytes", 1);
+    launcher().startFileSync(files);
+
+    const auto allIn = [] {
+        return std::all_of(std::begin(goodFiles), std::end(goodFiles),
+                           [](int i) { return fs::exists("f" + std::to_string(i) + ".bin"); });
+    };
+    for (const auto until = std::chrono::steady_clock::now() + 5s;
+         !allIn() && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(10ms);
+    for (const int i : goodFiles)
+        EXPECT_EQ(readFile("f" + std::to_string(i) + ".bin"), "f" + std::to_string(i) + " bytes");
+    EXPECT_EQ(waitForStatus(launcher(), "Failed: not found (404)"), "Failed: not found (404)");
+    EXPECT_FALSE(fs::exists("missing.bin"));
+    EXPECT_FALSE(fs::exists("wrong.bin"));
+    EXPECT_FALSE(launcher().canPlay());
+    const std::vector<std::string> asked = requests();
+    EXPECT_GE(std::count(asked.begin(), asked.end(), "wrong"), 2) << "the wrong file is retried";
+}
+
+TEST_F(FileWorkerTest, TheMusicsFreshPartialFileOutlivesTheCleanUpAtStart) {
+    const std::string track(64 * 1024, 'm');
+    Gate answer;
+    serveBytes("music", track, &answer);
+    launcher().startMusicDownload(url("music"), "music.mp3", md5Hex(track));
+    // The music worker has its partial file open and no record yet: the server has not answered.
+    ASSERT_TRUE(answer.waitEntered());
+    ASSERT_TRUE(fs::exists("music.mp3.varnhold-partial"));
+    launcher().startFileSync({});
+    ASSERT_TRUE(launcher().waitUntilAllDone(workerTimeout));
+    answer.open();
+    ASSERT_TRUE(launcher().waitForMusicWorker(workerTimeout));
+    EXPECT_EQ(readFile("music.mp3"), track);
+    const std::vector<std::string> asked = requests();
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "music"), 1) << "the first download failed at its rename";
 }
 
 TEST_F(FileWorkerTest, FileWithTheListedMd5ButAnotherSha256IsDownloadedAgain) {

@@ -394,6 +394,30 @@ TEST_F(LauncherServerTest, KeepsAConnectionAliveForHundredsOfRequestsWithoutStal
     EXPECT_LT(took, std::chrono::seconds(6));
 }
 
+TEST_F(LauncherServerTest, KeepsUpWithSixteenKeptAliveConnections) {
+    writeFile(m_files / "small.bin", randomBytes(32 * 1024, 9));
+    startServer();
+    constexpr int connections = 16;
+    constexpr int rounds = 3;
+    std::vector<std::unique_ptr<httplib::Client>> clients;
+    for (int i = 0; i < connections; ++i) {
+        clients.push_back(std::make_unique<httplib::Client>("127.0.0.1", m_server->port()));
+        clients.back()->set_keep_alive(true);
+    }
+    // Each connection in turn, none left idle for long: a server with a worker short keeps the later connections
+    // waiting until an earlier one has idled out, a second or more each.
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < connections; ++i) {
+            auto res = clients[static_cast<std::size_t>(i)]->Get("/files/small.bin");
+            ASSERT_TRUE(res) << "connection " << i << ", round " << round;
+            ASSERT_EQ(res->status, 200);
+        }
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(m_server->connectionCount(), static_cast<std::uint64_t>(connections));
+}
+
 TEST_F(LauncherServerTest, RefusesEveryPathThatLeavesTheFolder) {
     writeFile(m_files / "Data" / "inside.txt", "inside");
     fs::create_symlink(m_temp.path() / "secret.txt", m_files / "link-out.txt");

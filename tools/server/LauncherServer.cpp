@@ -39,6 +39,10 @@ constexpr time_t keepAliveSeconds = 1;
 // A launcher fetches a whole file list over one connection; the library's default of 5 requests would make it
 // reconnect every fifth file.
 constexpr std::size_t maxRequestsPerConnection = 100000;
+// Each kept-alive connection holds a worker thread until it idles out: a launcher opens up to 16 for its files and
+// one for its music, and a few launchers may share the server. The library's default (8 on a small machine) made
+// the ninth connection wait for one of the first eight to fall idle.
+constexpr std::size_t workerThreads = 64;
 constexpr auto startPollInterval = std::chrono::milliseconds(1);
 constexpr const char* documentPath = "/get_data.php";
 constexpr const char* signaturePath = "/get_data.php.minisig";
@@ -357,7 +361,7 @@ void LauncherServer::State::installRoutes() {
     http.set_tcp_nodelay(true);
     http.new_task_queue = [this]() -> httplib::TaskQueue* {
         // The library takes ownership of the pool it is handed.
-        return std::make_unique<CountingPool>(CPPHTTPLIB_THREAD_POOL_COUNT, connections,
+        return std::make_unique<CountingPool>(workerThreads, connections,
                                               [this](std::uint64_t count) {
                                                   log.write("varnhold-server: connection " + std::to_string(count) +
                                                             " opened");

@@ -7,7 +7,8 @@ make_game
 make_served big.bin 16384
 
 start_server "$WORK/document.json" 512
-write_document "$WORK/document.json" "{\"lang\": \"en\", \"files\": [
+# One connection: in pieces over several the paced file would be in place before the close.
+write_document "$WORK/document.json" "{\"lang\": \"en\", \"connections\": 1, \"files\": [
     {\"URL\": \"${FILES_URL}big.bin\", \"checksum\": \"$(md5_of "$WORK/files/big.bin")\", \"location\": \"big.bin\", \"required\": 0}]}"
 start_launcher
 WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "no launcher window"

@@ -29,13 +29,13 @@ export VARNHOLD_GAME_RECORD="$(winpath "$WORK")\\game-started"
 # environment: cmd sets it, then starts the launcher.
 LAUNCHER=$(winpath "$GAME/varnhold-launcher.exe")
 LAUNCH_WITH=(env WINEDEBUG=trace+msgbox "$WINE64" cmd /c "set LOCALAPPDATA=$(winpath "$LOCAL")&&")
-make_served Data/common.MPQ 4096 # eight seconds at the rate below: time to ask for Play too early
+make_served Data/common.MPQ 4096 # eight seconds at the rate below on one connection: time to ask for Play too early
 make_served Data/patch-V.MPQ 256
 make_served Data/shared.MPQ 64
 sox -n -r 22050 -c 1 "$WORK/files/theme.wav" synth 3 sine 440 vol 0.3 2>/dev/null || fail "sox made no track"
 
 start_server "$WORK/document.json" 512
-write_play_document Wow.exe "\"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"Sounds\\\\theme.wav\",
+write_play_document Wow.exe "\"connections\": 1, \"music\": {\"URL\": \"${FILES_URL}theme.wav\", \"location\": \"Sounds\\\\theme.wav\",
   \"checksum\": \"$(md5_of "$WORK/files/theme.wav")\"},"
 start_launcher
 WINDOW=$(wait_window "Varnhold Launcher" 60) || fail "no launcher window"
