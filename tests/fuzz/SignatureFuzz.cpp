@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::fail("a signature nobody made passed the check");
 
     if (const std::optional<std::string> bytes = decodeBase64(input)) {
-        const std::size_t padding = input.ends_with("==") ? 2 : input.ends_with("=") ? 1 : 0;
-        if (bytes->size() != input.size() / 4 * 3 - padding)
+        const std::size_t padded = input.ends_with("==") ? 2 : input.ends_with("=") ? 1 : 0;
+        if (bytes->size() != input.size() / 4 * 3 - padded)
             fuzz::fail("base64 decoded to the wrong length");
     }
 
