@@ -40,11 +40,11 @@ WorkerNice runWorkers() {
     return seen;
 }
 
-TEST(ThreadPriority, WorkersSitTenStepsAboveTheMainThreadsNiceValueWhoeverStartedThem) {
+TEST(ThreadPriority, WorkersSitOneStepAboveTheMainThreadsNiceValueWhoeverStartedThem) {
     const int mainNice = niceOf(getpid());
     const WorkerNice seen = runWorkers();
     EXPECT_TRUE(seen.lowered);
-    EXPECT_EQ(seen.worker, std::min(19, mainNice + 10));
+    EXPECT_EQ(seen.worker, std::min(19, mainNice + 1));
     EXPECT_EQ(seen.innerInherited, seen.worker);
     EXPECT_EQ(seen.inner, seen.worker) << "a worker's worker must not sink further";
     EXPECT_EQ(niceOf(getpid()), mainNice) << "the main thread keeps its own";
